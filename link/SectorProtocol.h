@@ -1,0 +1,50 @@
+#pragma once
+
+// One sector exchanged with the instrument: the packet buffer, its checksum and
+// the two exchanges that the transfer runs repeat.
+
+#include "EventPump.h"
+#include "SerialLine.h"
+#include "WireConstants.h"
+
+#include "images/ProgramImages.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+
+class SectorProtocol {
+public:
+    SectorProtocol(ProgramImages& images, SerialLine& line, EventPump& pump)
+        : images_(images), line_(line), pump_(pump) {}
+
+    // Two's complement of the 8-bit sum of the first n bytes of SectorPacket; 0 for n <= 0.
+    std::uint8_t PacketChecksum(int n) const;
+
+    // 0 success, 1 reply missing or not exactly 260 bytes, 2 checksum wrong.
+    int ReadSector(int s) { return ReadSectorInto(s, images_.deviceSector(s)); }
+    // The same exchange, with the sector's data going to dest instead of DeviceImage.
+    int ReadSectorInto(int s, std::span<std::uint8_t, SectorSize> dest);
+
+    // 0 acknowledged, 1 no reply, 2 reply does not begin with the acknowledgement.
+    int WriteSector(int s);
+
+    // Before a second attempt: throw away what is waiting and what is still
+    // arriving, so that a late or partial reply cannot spoil the next one.
+    void DrainReceiveQueue();
+
+    std::array<std::uint8_t, wire::PacketLength> SectorPacket{};
+    std::string LastReply;
+
+    ProgramImages& images() { return images_; }
+    SerialLine& line() { return line_; }
+    EventPump& pump() { return pump_; }
+
+private:
+    void PutHeader(std::uint8_t command, int s);
+
+    ProgramImages& images_;
+    SerialLine& line_;
+    EventPump& pump_;
+};
