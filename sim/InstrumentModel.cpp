@@ -66,6 +66,8 @@ std::optional<Fault> InstrumentModel::TakeFault(bool isRead, int sector) {
 std::optional<Reply> InstrumentModel::Answer() {
     const int sector = pending_[1] | (pending_[2] << 8);
     const bool intact = Sum(pending_, pending_.size()) == 0;
+    lastCommand = static_cast<char>(pending_[0]);
+    lastSector = sector;
     if (pending_[0] == wire::ReadCommand) {
         ++readRequests;
         if (!intact || sector >= MemorySectors) {

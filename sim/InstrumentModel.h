@@ -57,6 +57,9 @@ public:
 
     int readRequests = 0;
     int writePackets = 0;
+    // The last whole packet taken, answered or not.
+    char lastCommand = 0;
+    int lastSector = -1;
 
 private:
     std::optional<Fault> TakeFault(bool isRead, int sector);

@@ -1,0 +1,174 @@
+#include "MainWindowFixture.h"
+
+#include "ui/MessageBoxes.h"
+
+namespace {
+
+using StartupTest = MainWindowTest;
+
+TEST_F(StartupTest, FirstStartWithNothingStored) {
+    Start();
+    EXPECT_EQ(formMain->windowTitle(), "Программатор ВЕКТАЛ-7  v1.0");
+    EXPECT_EQ(formMain->size(), QSize(258, 236));
+    EXPECT_EQ(formMain->pos(), QPoint(433, 301));
+    EXPECT_EQ(formMain->cbPort->currentText(), "COM1");
+    EXPECT_EQ(formMain->cbPort->count(), 8);
+    EXPECT_FALSE(formMain->cbCheck->isChecked());
+    EXPECT_FALSE(formMain->BtnSaveAs->isEnabled());
+    for (QLabel* l : {formMain->stNameFile, formMain->stSizeFile, formMain->stKolSect}) {
+        EXPECT_TRUE(l->text().isEmpty());
+    }
+    EXPECT_TRUE(formMain->stNameFile->toolTip().isEmpty());
+    EXPECT_EQ(formMain->state.images.ProgramLoaded, 0);
+    EXPECT_TRUE(driver.boxes.empty());
+}
+
+TEST_F(StartupTest, StoredPortCheckBoxAndFileAreRestored) {
+    const QString program = WriteFile("прошивка.bin", 1000);
+    Store({{"FormVersion", "0"},
+           {"cbCheck_Checked", " tRuE "},
+           {"cbPort_Tag", "2"},
+           {"OpenDialog1_FileName", "  " + program + "\t"}});
+    Start();
+    EXPECT_EQ(formMain->cbPort->currentText(), "COM3");
+    EXPECT_TRUE(formMain->cbCheck->isChecked());
+    EXPECT_EQ(formMain->stNameFile->text(), "прошивка.bin");
+    EXPECT_EQ(formMain->stNameFile->toolTip(), program);
+    EXPECT_EQ(formMain->stSizeFile->text(), "1000");
+    EXPECT_EQ(formMain->stKolSect->text(), "4");
+    EXPECT_EQ(formMain->state.images.ProgramLoaded, 1);
+}
+
+TEST_F(StartupTest, UnusableStoredValues) {
+    struct Case {
+        const char* name;
+        std::map<QString, QString> stored;
+        int portIndex;
+        bool checked;
+    };
+    const Case cases[] = {
+        {"port not a number", {{"cbPort_Tag", "abc"}, {"cbCheck_Checked", "yes"}}, 0, false},
+        {"port outside the list", {{"cbPort_Tag", "9"}}, -1, false},
+        {"negative version reads nothing",
+         {{"FormVersion", "-1"}, {"cbPort_Tag", "3"}, {"cbCheck_Checked", "True"}},
+         0,
+         false},
+        {"version not a number counts as 0",
+         {{"FormVersion", "x"}, {"cbPort_Tag", "3"}, {"cbCheck_Checked", "TRUE"}},
+         3,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(Settings().fileName());
+        Store(c.stored);
+        Start();
+        EXPECT_EQ(formMain->cbPort->currentIndex(), c.portIndex);
+        EXPECT_EQ(formMain->cbCheck->isChecked(), c.checked);
+        EXPECT_TRUE(driver.boxes.empty());
+        formMain->close();
+    }
+}
+
+TEST_F(StartupTest, PortOutsideTheListFailsToOpen) {
+    Store({{"cbPort_Tag", "9"}});
+    Start();
+    formMain->BtnRead->click();
+    ASSERT_EQ(driver.boxes.size(), 1u);
+    EXPECT_EQ(driver.boxes[0].text, "Не могу открыть порт");
+    EXPECT_EQ(driver.boxes[0].caption, "Ошибка");
+    EXPECT_EQ(driver.boxes[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(port.opens, 0);
+    EXPECT_EQ(formMain->state.TransferMode, ModeNone);
+    EXPECT_FALSE(formSearsh->isVisible());
+}
+
+TEST_F(StartupTest, RememberedFileMissingOrGrown) {
+    Store({{"OpenDialog1_FileName", dir.filePath("gone.bin")}});
+    Start();
+    EXPECT_TRUE(driver.boxes.empty());
+    EXPECT_TRUE(formMain->stNameFile->text().isEmpty());
+    EXPECT_TRUE(formMain->stNameFile->toolTip().isEmpty());
+    formMain->close();
+
+    Store({{"OpenDialog1_FileName", WriteFile("big.bin", 131073)}});
+    Start();
+    ASSERT_EQ(BoxTexts(), std::vector<QString>{"Размер файла превышает максимально допустимый"});
+    EXPECT_EQ(driver.boxes[0].caption, "Ошибка");
+    EXPECT_EQ(formMain->state.images.ProgramLoaded, 0);
+    EXPECT_TRUE(formMain->stSizeFile->text().isEmpty());
+}
+
+TEST_F(StartupTest, ClosingSavesTheSettingsBeforeThePortCloses) {
+    const QString program = WriteFile("p.bin", 300);
+    Store({{"OpenDialog1_FileName", program}});
+    Start();
+    formMain->cbPort->setCurrentIndex(2);
+    emit formMain->cbPort->activated(2);
+    formMain->cbCheck->setChecked(true);
+    EXPECT_EQ(Stored("cbPort_Tag"), "") << "nothing is saved before the close";
+
+    Arm(formMain->BtnRead, [] {});
+    ASSERT_EQ(port.openedDevice, "COM3") << "closing the wait window leaves the port open";
+
+    std::map<QString, QString> atClosing;
+    QObject::connect(&port, &PortConnection::Closing, [&] {
+        for (const char* name :
+             {"FormVersion", "cbCheck_Checked", "cbPort_Tag", "OpenDialog1_FileName"}) {
+            atClosing[name] = Stored(name);
+        }
+    });
+    formMain->close();
+    EXPECT_FALSE(port.IsOpen());
+    const std::map<QString, QString> expected{{"FormVersion", "0"},
+                                              {"cbCheck_Checked", "True"},
+                                              {"cbPort_Tag", "2"},
+                                              {"OpenDialog1_FileName", program}};
+    EXPECT_EQ(atClosing, expected);
+
+    Start();
+    EXPECT_EQ(formMain->cbPort->currentText(), "COM3");
+    EXPECT_TRUE(formMain->cbCheck->isChecked());
+}
+
+TEST_F(StartupTest, VersionOfAnotherTypeIsReportedAndNothingIsSaved) {
+    // An INI value with a comma reads back as a list, not a string.
+    Store({{"cbPort_Tag", "4"}});
+    Settings().setValue("FormVersion", QStringList{"0", "1"});
+    Start();
+    ASSERT_EQ(driver.boxes.size(), 1u);
+    EXPECT_EQ(driver.boxes[0].text, "Invalid data type for 'FormVersion'");
+    EXPECT_EQ(driver.boxes[0].caption, ApplicationTitle(QCoreApplication::applicationFilePath()));
+    EXPECT_EQ(formMain->cbPort->currentIndex(), 0);
+    formMain->cbCheck->setChecked(true);
+    formMain->close();
+    EXPECT_EQ(Stored("cbPort_Tag"), "4");
+    EXPECT_EQ(Stored("cbCheck_Checked"), "");
+}
+
+TEST_F(StartupTest, FailedSaveIsReportedAndTheWindowStillCloses) {
+    Start();
+    const QString ini = Settings().fileName();
+    QFile::remove(ini);
+    QDir().mkpath(ini); // a folder where the file should go
+    formMain->close();
+    QDir(ini).removeRecursively();
+    ASSERT_EQ(driver.boxes.size(), 1u);
+    EXPECT_EQ(driver.boxes[0].text, "Failed to set data for 'FormVersion'");
+    EXPECT_EQ(driver.boxes[0].icon, QMessageBox::Critical);
+    EXPECT_FALSE(formMain->isVisible());
+}
+
+TEST(ErrorBoxTest, TitleAndTextRules) {
+    EXPECT_EQ(ApplicationTitle("C:/Tools/ProgVektal.exe"), "Progvektal");
+    EXPECT_EQ(ApplicationTitle("/usr/bin/ProgVektal"), "Progvektal");
+    EXPECT_EQ(ApplicationTitle("/x/PROG.vektal.exe"), "Prog");
+    EXPECT_EQ(DefaultErrorText("Read error (5), Input/output error"),
+              "Read error (5), Input/output error.");
+    EXPECT_EQ(DefaultErrorText("Done."), "Done.");
+    EXPECT_EQ(DefaultErrorText("Invalid data type for 'FormVersion'"),
+              "Invalid data type for 'FormVersion'");
+    EXPECT_EQ(DefaultErrorText("Ошибка"), "Ошибка.");
+}
+
+} // namespace

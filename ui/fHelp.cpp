@@ -1,0 +1,36 @@
+#include "fHelp.h"
+
+#include "QtText.h"
+
+#include "images/OperatorTexts.h"
+
+#include <QPlainTextEdit>
+
+TformHelp::TformHelp(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint |
+                          Qt::WindowTitleHint) {
+    setObjectName(QStringLiteral("formHelp"));
+    setWindowTitle(Q(texts::HelpCaption));
+    setFixedSize(497, 338);
+
+    QStringList lines;
+    for (auto line : texts::HelpLines) {
+        lines << Q(line);
+    }
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setGeometry(0, 0, 497, 338);
+    Memo1->setPlainText(lines.join(QLatin1Char('\n')));
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+void TformHelp::CentreOver(const QWidget& window) {
+    const QRect main = window.frameGeometry();
+    // Before its first showing this window's frame is not known yet; it is
+    // decorated as the main window is.
+    const QSize frame = isVisible() ? frameGeometry().size()
+                                    : size() + (main.size() - window.size());
+    move(main.left() + main.width() / 2 - frame.width() / 2,
+         main.top() + main.height() / 2 - frame.height() / 2);
+}

@@ -1,0 +1,355 @@
+#include "fMain.h"
+
+#include "MessageBoxes.h"
+#include "PortNames.h"
+#include "QtText.h"
+#include "fHelp.h"
+#include "fSearsh.h"
+
+#include "images/OperatorTexts.h"
+#include "images/ProgramFile.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolButton>
+
+#include <optional>
+
+namespace {
+
+QFont WindowFont() {
+    QFont f;
+    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                   QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    f.setPixelSize(11);
+    return f;
+}
+
+// The wait window and the save button, as the runs see them.
+class WaitWindowView : public TransferView {
+public:
+    WaitWindowView(TformSearsh& window, QToolButton& save) : window_(window), save_(save) {}
+    void SetProgressRange(int minimum, int maximum) override {
+        // An empty range would turn the bar into a busy indicator.
+        window_.ProgressBar1->setRange(minimum, std::max(maximum, minimum + 1));
+    }
+    void SetProgressPosition(int position) override { window_.ProgressBar1->setValue(position); }
+    void SetInfo(std::string_view text) override { window_.stInfo->setText(Q(text)); }
+    void SetSaveEnabled(bool enabled) override { save_.setEnabled(enabled); }
+
+private:
+    TformSearsh& window_;
+    QToolButton& save_;
+};
+
+// Runs the given step when the scope ends, however it ends.
+template <class F> struct AtScopeEnd {
+    F f;
+    ~AtScopeEnd() { f(); }
+};
+template <class F> AtScopeEnd(F) -> AtScopeEnd<F>;
+
+} // namespace
+
+TformMain::TformMain(PortConnection& port, EventPump& pump, const QString& executableName)
+    : VaComm1(port), FormStorage1(executableName), portDeviceName(PortDeviceName),
+      protocol_(state.images, port, pump) {
+    setObjectName(QStringLiteral("formMain"));
+    BuildControls();
+    connect(&VaComm1, &PortConnection::RxChar, this, [this] { VaComm1RxChar(); });
+}
+
+TformMain::~TformMain() {
+    // A save that failed at the close request is tried once more on the way out.
+    if (saveFailed_) {
+        FormStorage1.Save(nullptr, CurrentSettings());
+    }
+}
+
+void TformMain::SetWindows(TformSearsh* searsh, TformHelp* help) {
+    formSearsh_ = searsh;
+    formHelp_ = help;
+}
+
+void TformMain::BuildControls() {
+    setWindowTitle(Q(texts::MainCaption));
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(WindowFont());
+    setFixedSize(258, 236);
+    move(433, 301);
+
+    Panel1 = new QFrame(this);
+    Panel1->setGeometry(0, 0, 258, 31);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+
+    auto toolButton = [this](int left, QStyle::StandardPixmap glyph, std::string_view hint) {
+        auto* b = new QToolButton(Panel1);
+        b->setGeometry(left, 5, 23, 22);
+        b->setAutoRaise(true);
+        b->setIcon(style()->standardIcon(glyph));
+        b->setIconSize(QSize(16, 16));
+        b->setToolTip(Q(hint));
+        return b;
+    };
+    BtnOpen = toolButton(5, QStyle::SP_DirOpenIcon, texts::HintOpen);
+    BtnSaveAs = toolButton(29, QStyle::SP_DialogSaveButton, texts::HintSaveAs);
+    BtnRead = toolButton(53, QStyle::SP_ArrowDown, texts::HintRead);
+    BtnVerify = toolButton(77, QStyle::SP_BrowserReload, texts::HintVerify);
+    btnHelp = toolButton(229, QStyle::SP_MessageBoxQuestion, texts::HintHelp);
+    BtnSaveAs->setEnabled(false);
+
+    cbPort = new QComboBox(Panel1);
+    cbPort->setGeometry(104, 5, 121, 21);
+    cbPort->addItems(PortListEntries());
+    cbPort->setEditable(false);
+
+    auto label = [](QWidget* parent, int left, int top, const QString& text, std::string_view hint) {
+        auto* l = new QLabel(text, parent);
+        l->move(left, top);
+        l->setToolTip(Q(hint));
+        l->adjustSize();
+        return l;
+    };
+    GroupBox2 = new QGroupBox(Q(texts::GroupProgramInfo), this);
+    GroupBox2->setGeometry(0, 40, 257, 97);
+    StaticText1 = label(GroupBox2, 8, 24, Q(texts::LabelFileName), texts::HintFileName);
+    StaticText2 = label(GroupBox2, 8, 48, Q(texts::LabelFileSize), texts::HintFileSize);
+    StaticText3 = label(GroupBox2, 8, 72, Q(texts::LabelSectors), texts::HintSectors);
+    stNameFile = label(GroupBox2, 96, 24, {}, texts::HintFileName);
+    stSizeFile = label(GroupBox2, 96, 48, {}, texts::HintFileSize);
+    stKolSect = label(GroupBox2, 96, 72, {}, texts::HintSectors);
+
+    GroupBox1 = new QGroupBox(Q(texts::GroupWrite), this);
+    GroupBox1->setGeometry(0, 152, 257, 81);
+    cbCheck = new QCheckBox(Q(texts::CheckWithVerify), GroupBox1);
+    // Where the font is wider than the one the layout was drawn for, the box
+    // grows into the free space to its right so that its text stays whole.
+    cbCheck->setGeometry(8, 24, std::max(145, cbCheck->sizeHint().width()), 17);
+    cbCheck->setToolTip(Q(texts::HintCheckWithVerify));
+    BtnWrite = new QPushButton(Q(texts::ButtonWrite), GroupBox1);
+    BtnWrite->setGeometry(8, 48, 241, 25);
+    BtnWrite->setToolTip(Q(texts::HintWrite));
+
+    OpenDialog1 = new QFileDialog(this);
+    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+    OpenDialog1->setNameFilter(Q(texts::FileFilter));
+    OpenDialog1->setFileMode(QFileDialog::AnyFile);
+    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    SaveDialog1 = new QFileDialog(this);
+    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+    SaveDialog1->setNameFilter(Q(texts::FileFilter));
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1->setDefaultSuffix(QStringLiteral("bin"));
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+
+    auto handle = [this](auto* sender, auto signal, void (TformMain::*handler)()) {
+        connect(sender, signal, this, [this, handler] { Guarded(this, [&] { (this->*handler)(); }); });
+    };
+    handle(BtnOpen, &QToolButton::clicked, &TformMain::BtnOpenClick);
+    handle(BtnSaveAs, &QToolButton::clicked, &TformMain::BtnSaveAsClick);
+    handle(BtnRead, &QToolButton::clicked, &TformMain::BtnReadClick);
+    handle(BtnVerify, &QToolButton::clicked, &TformMain::BtnVerifyClick);
+    handle(btnHelp, &QToolButton::clicked, &TformMain::btnHelpClick);
+    handle(BtnWrite, &QPushButton::clicked, &TformMain::BtnWriteClick);
+    handle(cbPort, &QComboBox::activated, &TformMain::cbPortChange);
+}
+
+RememberedSettings TformMain::CurrentSettings() const {
+    return {cbCheck->isChecked(), cbPortTag, OpenDialog1FileName};
+}
+
+void TformMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shown_) {
+        return;
+    }
+    shown_ = true;
+    Guarded(this, [this] {
+        RememberedSettings s = CurrentSettings();
+        FormStorage1.Restore(this, s);
+        cbCheck->setChecked(s.cbCheckChecked);
+        cbPortTag = s.cbPortTag;
+        OpenDialog1FileName = s.openDialogFileName;
+        FormShow();
+    });
+}
+
+void TformMain::closeEvent(QCloseEvent* event) {
+    if (running_) { // a run ends by itself; the wait window shows its result
+        event->ignore();
+        return;
+    }
+    Guarded(this, [this] { saveFailed_ = !FormStorage1.Save(this, CurrentSettings()); });
+    FormClose();
+    event->accept();
+}
+
+void TformMain::FormShow() {
+    state.images.ProgramLoaded = 0;
+    cbPort->setCurrentIndex(cbPortTag >= 0 && cbPortTag < cbPort->count() ? cbPortTag : -1);
+    const QString remembered = OpenDialog1FileName;
+    if (!remembered.isEmpty() && QFileInfo::exists(remembered)) {
+        LoadProgram(remembered);
+        return;
+    }
+    for (QLabel* l : {stNameFile, stSizeFile, stKolSect}) {
+        l->clear();
+    }
+    stNameFile->setToolTip({});
+}
+
+void TformMain::LoadProgram(const QString& path) {
+    for (QLabel* l : {stNameFile, stSizeFile, stKolSect}) {
+        l->clear();
+    }
+    const LoadResult r = LoadProgramFile(state.images, PathFromUtf8(U8(path)));
+    switch (r.outcome) {
+    case LoadOutcome::Loaded:
+        stNameFile->setText(Q(r.fileName));
+        stNameFile->setToolTip(Q(r.fullPath));
+        stSizeFile->setText(Q(r.sizeText));
+        stKolSect->setText(Q(r.sectorsText));
+        for (QLabel* l : {stNameFile, stSizeFile, stKolSect}) {
+            l->adjustSize();
+        }
+        break;
+    case LoadOutcome::TooLarge:
+        ShowMessage(this, texts::FileTooLarge);
+        break;
+    case LoadOutcome::CannotRead:
+        stNameFile->setToolTip({});
+        ShowMessage(this, texts::CannotReadFile);
+        break;
+    }
+}
+
+void TformMain::BtnOpenClick() {
+    OpenDialog1->selectFile(OpenDialog1FileName);
+    if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) {
+        return;
+    }
+    const QString path = OpenDialog1->selectedFiles().constFirst();
+    OpenDialog1FileName = path;
+    LoadProgram(path);
+}
+
+void TformMain::BtnSaveAsClick() {
+    SaveDialog1->selectFile(lastSavePath_);
+    if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty()) {
+        return; // a cancelled save changes nothing and says nothing
+    }
+    lastSavePath_ = SaveDialog1->selectedFiles().constFirst();
+    if (SaveDeviceImage(state.images, PathFromUtf8(U8(lastSavePath_))) != SaveOutcome::Saved) {
+        ShowMessage(this, texts::CannotSaveFile);
+    }
+}
+
+void TformMain::BtnVerifyClick() { ShowMessage(this, CompareMessage(CompareImages(state.images))); }
+
+void TformMain::cbPortChange() { cbPortTag = cbPort->currentIndex(); }
+
+void TformMain::btnHelpClick() {
+    formHelp_->CentreOver(*this);
+    formHelp_->exec();
+}
+
+bool TformMain::OpenPort() {
+    VaComm1.Close();
+    if (VaComm1.Open(portDeviceName(cbPort->currentIndex() + 1))) {
+        return true;
+    }
+    ShowMessage(this, texts::CannotOpenPort);
+    VaComm1.Close();
+    return false;
+}
+
+void TformMain::ShowWaitWindow(std::string_view mode) {
+    formSearsh_->CentreOver(*this);
+    formSearsh_->Animate1->Stop();
+    formSearsh_->Animate1->SetClip(TAnimate::Clip::FindComputer);
+    formSearsh_->Animate1->Play();
+    formSearsh_->stInfo->setText(Q(texts::InfoSearching));
+    formSearsh_->stRezim->setText(Q(mode));
+    formSearsh_->exec();
+}
+
+void TformMain::BtnReadClick() {
+    formSearsh_->ProgressBar1->setValue(0);
+    if (!OpenPort()) {
+        return;
+    }
+    state.TransferMode = ModeRead;
+    ShowWaitWindow(texts::ModeRead);
+}
+
+void TformMain::BtnWriteClick() {
+    formSearsh_->ProgressBar1->setValue(0);
+    if (state.images.ProgramLoaded != 1) {
+        ShowMessage(this, texts::ProgramNotLoaded);
+        return;
+    }
+    if (!OpenPort()) {
+        return;
+    }
+    state.TransferMode = cbCheck->isChecked() ? ModeWriteWithCheck : ModeWrite;
+    ShowWaitWindow(texts::ModeWrite);
+}
+
+void TformMain::VaComm1RxChar() {
+    // Bytes that arrive while a run is on stay queued for the run.
+    if (inHandshake_ || !VaComm1.IsOpen()) {
+        return;
+    }
+    inHandshake_ = true;
+    AtScopeEnd leaveHandshake{[this] { inHandshake_ = false; }};
+    Guarded(formSearsh_, [this] {
+        if (!IsHandshake(VaComm1.ReadText())) {
+            return;
+        }
+        // A run always has the wait window on view, so nothing can touch the port meanwhile.
+        if (!formSearsh_->isVisible()) {
+            formSearsh_->CentreOver(*this);
+            formSearsh_->setWindowModality(Qt::ApplicationModal);
+            formSearsh_->show();
+        }
+        TAnimate& animation = *formSearsh_->Animate1;
+        animation.Stop();
+        animation.SetClip(TAnimate::Clip::FindFile);
+        animation.Play();
+        formSearsh_->BtnCancel->setEnabled(false);
+
+        std::optional<QString> lineError;
+        {
+            running_ = true;
+            AtScopeEnd windUp{[&] {
+                VaComm1.Close();
+                animation.Stop();
+                animation.SetClip(TAnimate::Clip::None);
+                formSearsh_->BtnCancel->setEnabled(true);
+                running_ = false;
+            }};
+            WaitWindowView view(*formSearsh_, *BtnSaveAs);
+            try {
+                RunTransfer(state.TransferMode, protocol_, view);
+            } catch (const SerialError& e) {
+                lineError = QString::fromLocal8Bit(e.what());
+            }
+        }
+        if (lineError) {
+            ShowDefaultError(formSearsh_, *lineError);
+        }
+    });
+}
+
+void TformMain::FormClose() { VaComm1.Close(); }

@@ -1,0 +1,101 @@
+#pragma once
+
+// The main window: the tool bar, the program's information, the write group,
+// the remembered settings, and the handlers that arm and run the transfers.
+
+#include "FormStorage.h"
+#include "PortConnection.h"
+
+#include "link/TransferRun.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QToolButton;
+class TformHelp;
+class TformSearsh;
+
+// What the tool keeps for the whole of its run.
+struct ProgramState {
+    ProgramImages images;
+    int TransferMode = ModeNone;
+};
+
+class TformMain : public QWidget {
+    Q_OBJECT
+public:
+    TformMain(PortConnection& port, EventPump& pump, const QString& executableName);
+    ~TformMain() override;
+
+    // The wait and help windows, created after this one.
+    void SetWindows(TformSearsh* searsh, TformHelp* help);
+
+    QFrame* Panel1;
+    QToolButton* BtnOpen;
+    QToolButton* BtnSaveAs;
+    QToolButton* BtnRead;
+    QToolButton* BtnVerify;
+    QComboBox* cbPort;
+    QToolButton* btnHelp;
+    QGroupBox* GroupBox2;
+    QLabel* StaticText1;
+    QLabel* StaticText2;
+    QLabel* StaticText3;
+    QLabel* stNameFile;
+    QLabel* stSizeFile;
+    QLabel* stKolSect;
+    QGroupBox* GroupBox1;
+    QCheckBox* cbCheck;
+    QPushButton* BtnWrite;
+    QFileDialog* OpenDialog1;
+    QFileDialog* SaveDialog1;
+    PortConnection& VaComm1;
+    FormStorage FormStorage1;
+
+    ProgramState state;
+    int cbPortTag = 0;           // the port list's remembered index
+    QString OpenDialog1FileName; // the last path chosen in the open dialog
+    // The device behind a port number; a test can point it elsewhere.
+    std::function<QString(int)> portDeviceName;
+
+    void FormShow();
+    void BtnOpenClick();
+    void BtnSaveAsClick();
+    void BtnReadClick();
+    void BtnVerifyClick();
+    void cbPortChange();
+    void btnHelpClick();
+    void BtnWriteClick();
+    void VaComm1RxChar();
+    void FormClose();
+
+    bool Running() const { return running_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls();
+    void LoadProgram(const QString& path);
+    bool OpenPort();
+    void ShowWaitWindow(std::string_view mode);
+    RememberedSettings CurrentSettings() const;
+
+    SectorProtocol protocol_;
+    TformSearsh* formSearsh_ = nullptr;
+    TformHelp* formHelp_ = nullptr;
+    bool shown_ = false;
+    bool running_ = false;
+    bool inHandshake_ = false;
+    bool saveFailed_ = false;
+    QString lastSavePath_;
+};
