@@ -40,8 +40,8 @@ void QtSerialLine::ThrowOnLineError() {
     const auto error = port_.error();
     if (!port_.isOpen() || (error != QSerialPort::NoError && error != QSerialPort::TimeoutError &&
                             error != QSerialPort::UnsupportedOperationError)) {
-        const QString text = port_.isOpen() ? port_.errorString() : QStringLiteral("Port closed");
-        throw SerialError(text.toStdString());
+        const QString text = port_.isOpen() ? port_.errorString() : QStringLiteral("port closed");
+        throw SerialError((port_.portName() + QStringLiteral(": ") + text).toStdString());
     }
 }
 
