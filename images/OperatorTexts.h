@@ -75,6 +75,18 @@ inline constexpr std::string_view ButtonWrite = "Записать програм
 inline constexpr std::string_view HintWrite = "Записать программу в прибор";
 inline constexpr std::string_view FileFilter = "*.bin";
 
+// Port list and command line.
+inline constexpr std::string_view SimulatedInstrument = "Имитатор прибора ВЕКТАЛ-7";
+inline constexpr std::string_view PortOpenHint =
+    "Проверьте, что прибор подключен, порт не занят другой программой и у вас есть права на "
+    "него (в Linux: группа dialout).";
+inline constexpr std::string_view NoInstrument = "Прибор не ответил";
+inline constexpr std::string_view Interrupted = "Прервано";
+inline constexpr std::string_view CompareFileByte = "файл";
+inline constexpr std::string_view CompareDeviceByte = "прибор";
+inline constexpr std::string_view ProgressSector = "сектор";
+inline constexpr std::string_view ProgressLeft = "осталось";
+
 // Help window.
 inline constexpr std::string_view HelpCaption = "Файл справки";
 inline constexpr std::array<std::string_view, 27> HelpLines{

@@ -1,13 +1,32 @@
 #include "EventPump.h"
 
-void WaitWithMessages(int ms, const WaitHooks& hooks) {
-    const std::int64_t start = hooks.nowMs();
+#include <cmath>
+
+
+bool WaitWithMessages(int ms, const WaitHooks& hooks, const std::function<bool()>& ready) {
+    const double start = hooks.nowMs();
     for (;;) {
         hooks.dispatch();
-        const std::int64_t left = ms - (hooks.nowMs() - start);
-        if (left <= 0) {
-            return;
+        if (ready && ready()) {
+            return true;
         }
-        hooks.blockFor(left);
+        const double left = ms - (hooks.nowMs() - start);
+        if (left <= 0) {
+            return false;
+        }
+        hooks.blockFor(static_cast<std::int64_t>(std::ceil(left)));
+    }
+}
+
+bool EventPump::WaitFor(int ms, const std::function<bool()>& ready) {
+    for (int waited = 0;; ++waited) {
+        ProcessMessages();
+        if (ready()) {
+            return true;
+        }
+        if (waited >= ms) {
+            return false;
+        }
+        DelayWithMessages(1);
     }
 }

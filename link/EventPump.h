@@ -13,15 +13,21 @@ public:
     virtual void DelayWithMessages(int ms) = 0;
     // Dispatches whatever messages are pending, without waiting.
     virtual void ProcessMessages() = 0;
+    // Waits at most ms milliseconds, dispatching, until ready() holds; returns
+    // whether it does. This version looks every millisecond; a pump that can
+    // wake on arriving data does better.
+    virtual bool WaitFor(int ms, const std::function<bool()>& ready);
 };
 
 // The waiting loop shared by the real pumps: dispatch, then block for what is
 // left of the time, until ms have passed on a monotonic clock. It dispatches
 // at least once, also for ms of 0 or less, and never spins.
 struct WaitHooks {
-    std::function<std::int64_t()> nowMs;           // monotonic milliseconds
+    std::function<double()> nowMs;                 // monotonic milliseconds, with fractions
     std::function<void()> dispatch;                // handle what is pending
     std::function<void(std::int64_t)> blockFor;    // sleep, or wait for an event, up to this long
 };
 
-void WaitWithMessages(int ms, const WaitHooks& hooks);
+// With ready, the wait ends as soon as it holds after a dispatch; the result
+// says whether it did.
+bool WaitWithMessages(int ms, const WaitHooks& hooks, const std::function<bool()>& ready = {});

@@ -19,12 +19,20 @@ void SectorProtocol::PutHeader(std::uint8_t command, int s) {
     SectorPacket[2] = static_cast<std::uint8_t>((s >> 8) & 0xFF);
 }
 
+void SectorProtocol::AwaitReply(int ms, std::size_t waiting) {
+    if (pace_ == Pace::Standard) {
+        pump_.DelayWithMessages(ms);
+        return;
+    }
+    pump_.WaitFor(ms, [this, waiting] { return line_.BytesWaiting() >= waiting; });
+}
+
 int SectorProtocol::ReadSectorInto(int s, std::span<std::uint8_t, SectorSize> dest) {
     PutHeader(wire::ReadCommand, s);
     SectorPacket[wire::RequestChecksumOffset] =
         PacketChecksum(static_cast<int>(wire::HeaderLength));
     line_.WriteBytes(SectorPacket.data(), wire::ReadRequestLength);
-    pump_.DelayWithMessages(wire::ReadReplyWait);
+    AwaitReply(wire::ReadReplyWait, wire::PacketLength);
 
     // A reply of any other length stays in the receive queue.
     if (line_.BytesWaiting() != wire::PacketLength) {
@@ -46,7 +54,7 @@ int SectorProtocol::WriteSector(int s) {
 
     line_.Purge();
     line_.WriteBytes(SectorPacket.data(), wire::PacketLength);
-    pump_.DelayWithMessages(wire::WriteReplyWait);
+    AwaitReply(wire::WriteReplyWait, 1);
 
     LastReply = line_.ReadText();
     if (LastReply.empty()) {

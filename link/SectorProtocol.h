@@ -14,6 +14,10 @@
 #include <span>
 #include <string>
 
+// Standard: every exchange waits its full time, as the instrument expects.
+// Fast: each wait is a limit; the exchange goes on as soon as the reply is in.
+enum class Pace { Standard, Fast };
+
 class SectorProtocol {
 public:
     SectorProtocol(ProgramImages& images, SerialLine& line, EventPump& pump)
@@ -34,6 +38,8 @@ public:
     // arriving, so that a late or partial reply cannot spoil the next one.
     void DrainReceiveQueue();
 
+    void SetPace(Pace pace) { pace_ = pace; }
+
     std::array<std::uint8_t, wire::PacketLength> SectorPacket{};
     std::string LastReply;
 
@@ -43,8 +49,11 @@ public:
 
 private:
     void PutHeader(std::uint8_t command, int s);
+    // Waits for a reply: its whole time, or under fast pace until `waiting` bytes are in.
+    void AwaitReply(int ms, std::size_t waiting);
 
     ProgramImages& images_;
     SerialLine& line_;
     EventPump& pump_;
+    Pace pace_ = Pace::Standard;
 };

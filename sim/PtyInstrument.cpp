@@ -27,8 +27,8 @@ void MakeRaw(int fd) {
 
 } // namespace
 
-PtyInstrument::PtyInstrument(InstrumentModel& model, bool paceLine)
-    : model_(model), pace_(paceLine) {
+PtyInstrument::PtyInstrument(InstrumentModel& model, PtyOptions options)
+    : model_(model), options_(options) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
         throw std::runtime_error("cannot create a pseudo-terminal");
@@ -39,6 +39,11 @@ PtyInstrument::PtyInstrument(InstrumentModel& model, bool paceLine)
     slave_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY);
     MakeRaw(slave_);
     MakeRaw(master_);
+    // The line keeps its raw settings after the device end is let go.
+    if (!options_.holdFarEnd) {
+        ::close(slave_);
+        slave_ = -1;
+    }
     thread_ = std::thread([this] { Serve(); });
 }
 
@@ -81,7 +86,7 @@ void PtyInstrument::SendPaced(const std::uint8_t* data, std::size_t count) {
     auto due = std::max(Clock::now(), lineFreeAt_);
     for (std::size_t i = 0; i < count; i += Group) {
         const std::size_t n = std::min(Group, count - i);
-        if (pace_) {
+        if (options_.paceLine) {
             due += ByteTime * n;
             std::this_thread::sleep_until(due);
         }
@@ -100,11 +105,37 @@ void PtyInstrument::SendPaced(const std::uint8_t* data, std::size_t count) {
     lineFreeAt_ = due;
 }
 
+bool PtyInstrument::TrackFarEnd(short revents) {
+    const bool open = !(revents & POLLHUP);
+    if (open != farEndOpen_) {
+        farEndOpen_ = open;
+        {
+            std::lock_guard lock(mutex_);
+            model_.Reset();
+        }
+        if (onOpenChange) {
+            onOpenChange(open);
+        }
+        if (open && options_.powerOnWhenOpened) {
+            powerOnAt_ = Clock::now() + std::chrono::milliseconds(options_.powerOnDelayMs);
+        }
+    }
+    if (!open) {
+        powerOnAt_.reset();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return open;
+}
+
 void PtyInstrument::Serve() {
     std::uint8_t buffer[512];
     // When the last byte of a packet would have arrived over a real line.
     auto arrival = Clock::now();
     while (!stop_) {
+        if (powerOnAt_ && Clock::now() >= *powerOnAt_) {
+            powerOnAt_.reset();
+            PowerOn();
+        }
         int fd;
         {
             std::lock_guard lock(mutex_);
@@ -114,7 +145,11 @@ void PtyInstrument::Serve() {
             return;
         }
         pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 10) <= 0 || !(p.revents & POLLIN)) {
+        const int ready = ::poll(&p, 1, 10);
+        if (!options_.holdFarEnd && !TrackFarEnd(ready > 0 ? p.revents : 0)) {
+            continue;
+        }
+        if (ready <= 0 || !(p.revents & POLLIN)) {
             continue;
         }
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -123,7 +158,7 @@ void PtyInstrument::Serve() {
         }
         arrival = std::max(arrival, Clock::now());
         for (ssize_t i = 0; i < n; ++i) {
-            if (pace_) {
+            if (options_.paceLine) {
                 arrival += ByteTime;
             }
             std::optional<Reply> reply;

@@ -17,9 +17,16 @@
 
 namespace sim {
 
+struct PtyOptions {
+    bool paceLine = true;          // send at the line's speed, not at once
+    bool holdFarEnd = true;        // keep the device end open, so the line never hangs up
+    bool powerOnWhenOpened = false; // send "!" by itself each time a program opens the device
+    int powerOnDelayMs = 100;      // how long after the open
+};
+
 class PtyInstrument {
 public:
-    explicit PtyInstrument(InstrumentModel& model, bool paceLine = true);
+    explicit PtyInstrument(InstrumentModel& model, PtyOptions options = {});
     ~PtyInstrument();
     PtyInstrument(const PtyInstrument&) = delete;
     PtyInstrument& operator=(const PtyInstrument&) = delete;
@@ -36,16 +43,23 @@ public:
     void WithModel(const std::function<void(InstrumentModel&)>& f);
     // Called for every packet the instrument has answered (or not), from the line's thread.
     std::function<void(char command, int sector)> onPacket;
+    // Called from the line's thread when a program opens or closes the device
+    // (only without holdFarEnd, which hides both).
+    std::function<void(bool opened)> onOpenChange;
 
     // Every byte that reached the instrument, in order.
     std::string Received();
 
 private:
     void Serve();
+    // Without holdFarEnd: notes a program opening or closing the device.
+    // Returns false while no program has it open.
+    bool TrackFarEnd(short revents);
     void SendPaced(const std::uint8_t* data, std::size_t count);
 
     InstrumentModel& model_;
-    const bool pace_;
+    const PtyOptions options_;
+    bool farEndOpen_ = false;
     int master_ = -1;
     int slave_ = -1;
     std::string path_;
@@ -54,6 +68,7 @@ private:
     std::string received_;
     std::atomic<bool> stop_{false};
     std::chrono::steady_clock::time_point lineFreeAt_{};
+    std::optional<std::chrono::steady_clock::time_point> powerOnAt_; // line thread only
     std::thread thread_;
 };
 

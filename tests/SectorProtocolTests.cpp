@@ -140,3 +140,39 @@ TEST(WriteSectorTest, SectorNumberGoesLowByteFirst) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(PaceTest, FastPaceGoesOnAsSoonAsTheReplyIsIn) {
+    struct Case {
+        Pace pace;
+        double readMs, writeMs;
+    };
+    // Fast: the 4-byte request (0.7 ms), 1 ms latency, the reply (45.1 ms),
+    // looked at every millisecond; a write reply's first byte comes 1 ms after
+    // the 45.1 ms packet.
+    for (const Case c : {Case{Pace::Standard, 100, 120}, Case{Pace::Fast, 47, 47}}) {
+        SimBench b;
+        b.FillInstrument();
+        b.LoadProgram(512);
+        b.protocol.SetPace(c.pace);
+        ASSERT_EQ(b.protocol.ReadSector(3), 0);
+        EXPECT_EQ(b.clock.nowMs(), c.readMs);
+        EXPECT_EQ(b.images.DeviceImage[3 * 256 + 9], b.instrument.memory[3 * 256 + 9]);
+        const double before = b.clock.nowMs();
+        ASSERT_EQ(b.protocol.WriteSector(1), 0);
+        EXPECT_EQ(b.clock.nowMs() - before, c.writeMs);
+    }
+}
+
+TEST(PaceTest, FastPaceStillGivesUpAtTheLimit) {
+    SimBench b;
+    b.protocol.SetPace(Pace::Fast);
+    b.instrument.faults = {{Fault::NoReply}};
+    EXPECT_EQ(b.protocol.ReadSector(0), 1);
+    EXPECT_EQ(b.clock.nowMs(), 100.0);
+    EXPECT_EQ(b.protocol.WriteSector(0), 1);
+    EXPECT_EQ(b.clock.nowMs(), 220.0);
+}
+
+} // namespace

@@ -16,7 +16,7 @@ struct FakeTime {
     std::vector<std::int64_t> blocks;
 
     WaitHooks Hooks() {
-        return {[this] { return now; }, [this] { ++dispatches; },
+        return {[this] { return static_cast<double>(now); }, [this] { ++dispatches; },
                 [this](std::int64_t ms) {
                     blocks.push_back(ms);
                     now += ms > wakeEarlyBy ? ms - wakeEarlyBy : ms;

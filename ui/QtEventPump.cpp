@@ -5,17 +5,31 @@
 #include <QEventLoop>
 #include <QTimer>
 
-void QtEventPump::DelayWithMessages(int ms) {
+bool QtEventPump::Wait(int ms, const std::function<bool()>& ready) {
     QElapsedTimer clock; // monotonic
     clock.start();
-    WaitWithMessages(ms, {[&clock] { return clock.elapsed(); },
-                          [] { QCoreApplication::processEvents(QEventLoop::AllEvents); },
-                          [](std::int64_t left) {
-                              QEventLoop loop;
-                              QTimer::singleShot(static_cast<int>(left), Qt::PreciseTimer, &loop,
-                                                 &QEventLoop::quit);
-                              loop.exec();
-                          }});
+    return WaitWithMessages(
+        ms,
+        {[&clock] { return static_cast<double>(clock.nsecsElapsed()) / 1e6; }, [] { QCoreApplication::processEvents(); },
+         [&ready](std::int64_t left) {
+             QTimer wake;
+             wake.setSingleShot(true);
+             wake.setTimerType(Qt::PreciseTimer);
+             wake.start(static_cast<int>(left));
+             if (ready) {
+                 // Any event, such as data on the port, ends this block early.
+                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+             } else {
+                 QEventLoop loop;
+                 QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
+                 loop.exec();
+             }
+         }},
+        ready);
 }
 
-void QtEventPump::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtEventPump::DelayWithMessages(int ms) { Wait(ms, {}); }
+
+bool QtEventPump::WaitFor(int ms, const std::function<bool()>& ready) { return Wait(ms, ready); }
+
+void QtEventPump::ProcessMessages() { QCoreApplication::processEvents(); }

@@ -1,0 +1,309 @@
+// vektal-cli: the ВЕКТАЛ-7 programmer for scripts and terminals.
+//
+//   vektal-cli ports
+//   vektal-cli read    --port PORT FILE
+//   vektal-cli write   --port PORT [--verify] FILE
+//   vektal-cli compare --port PORT FILE
+//
+// Exit status: 0 done; 1 the run or the check failed, or compare found
+// differences; 2 bad usage or a file that cannot be read or written; 3 the
+// port cannot be opened; 4 no "!" before --timeout; 130 interrupted.
+
+#include "CliView.h"
+
+#include "images/OperatorTexts.h"
+#include "images/ProgramFile.h"
+#include "link/TransferRun.h"
+#include "ui/PortList.h"
+#include "ui/QtEventPump.h"
+#include "ui/QtSerialLine.h"
+
+#include <QCoreApplication>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+enum ExitStatus {
+    ExitDone = 0,
+    ExitFailed = 1,
+    ExitUsage = 2,
+    ExitPort = 3,
+    ExitNoInstrument = 4,
+    ExitInterrupted = 130
+};
+
+std::atomic<bool> interrupted{false};
+
+void OnInterrupt(int) { interrupted = true; }
+
+struct InterruptedError {};
+
+// Waits as the desktop does, and lets Ctrl-C end the wait.
+class CliPump : public QtEventPump {
+public:
+    void DelayWithMessages(int ms) override {
+        Check();
+        QtEventPump::DelayWithMessages(ms);
+        Check();
+    }
+    void ProcessMessages() override {
+        Check();
+        QtEventPump::ProcessMessages();
+    }
+    bool WaitFor(int ms, const std::function<bool()>& ready) override {
+        Check();
+        const bool done = QtEventPump::WaitFor(ms, [&] { return interrupted || ready(); });
+        Check();
+        return done;
+    }
+
+private:
+    static void Check() {
+        if (interrupted) {
+            throw InterruptedError{};
+        }
+    }
+};
+
+struct Arguments {
+    std::string command;
+    QString port;
+    std::string file;
+    bool verify = false;
+    bool quiet = false;
+    Pace pace = Pace::Standard;
+    std::optional<double> timeoutSeconds;
+};
+
+void Say(std::FILE* out, std::string_view text) {
+    std::fprintf(out, "%.*s\n", static_cast<int>(text.size()), text.data());
+}
+
+int Usage(const char* problem) {
+    if (problem) {
+        std::fprintf(stderr, "vektal-cli: %s\n", problem);
+    }
+    std::fputs("usage: vektal-cli ports\n"
+               "       vektal-cli read    --port PORT FILE\n"
+               "       vektal-cli write   --port PORT [--verify] FILE\n"
+               "       vektal-cli compare --port PORT FILE\n"
+               "options: --timeout SECONDS  --pace standard|fast  --quiet\n"
+               "PORT is COM1 to COM8 or a device path\n",
+               stderr);
+    return ExitUsage;
+}
+
+std::optional<Arguments> Parse(const QStringList& args, const char** problem) {
+    Arguments a;
+    if (args.size() < 2) {
+        *problem = "no command";
+        return std::nullopt;
+    }
+    a.command = args[1].toStdString();
+    if (a.command != "ports" && a.command != "read" && a.command != "write" &&
+        a.command != "compare") {
+        *problem = "unknown command";
+        return std::nullopt;
+    }
+    for (int i = 2; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        auto value = [&]() -> std::optional<QString> {
+            return i + 1 < args.size() ? std::optional(args[++i]) : std::nullopt;
+        };
+        if (arg == "--verify" && a.command == "write") {
+            a.verify = true;
+        } else if (arg == "--quiet") {
+            a.quiet = true;
+        } else if (arg == "--port") {
+            const auto v = value();
+            if (!v) {
+                *problem = "--port needs a port";
+                return std::nullopt;
+            }
+            a.port = *v;
+        } else if (arg == "--timeout") {
+            const auto v = value();
+            bool ok = false;
+            const double seconds = v ? v->toDouble(&ok) : 0;
+            if (!ok || seconds < 0) {
+                *problem = "--timeout needs a number of seconds";
+                return std::nullopt;
+            }
+            a.timeoutSeconds = seconds;
+        } else if (arg == "--pace") {
+            const auto v = value();
+            if (v != QStringLiteral("fast") && v != QStringLiteral("standard")) {
+                *problem = "--pace is standard or fast";
+                return std::nullopt;
+            }
+            a.pace = *v == QStringLiteral("fast") ? Pace::Fast : Pace::Standard;
+        } else if (arg.startsWith("--") || !a.file.empty()) {
+            *problem = "unexpected argument";
+            return std::nullopt;
+        } else {
+            a.file = arg.toStdString();
+        }
+    }
+    if (a.command != "ports" && (a.port.isEmpty() || a.file.empty())) {
+        *problem = "a port and a file are needed";
+        return std::nullopt;
+    }
+    return a;
+}
+
+int ListPortsCommand() {
+    for (const PortEntry& p : ListPorts()) {
+        std::printf("%s\t%s\t%s\n", qPrintable(p.name), qPrintable(p.device),
+                    qPrintable(p.description));
+    }
+    return ExitDone;
+}
+
+// The instrument announces itself with "!": waits for it for ever or until the
+// time limit. A burst is judged whole, once the line has fallen silent.
+bool AwaitHandshake(SerialLine& line, EventPump& pump, std::optional<double> timeoutSeconds) {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    constexpr int Slice = 100;
+    for (;;) {
+        int wait = Slice;
+        if (timeoutSeconds) {
+            const double left =
+                *timeoutSeconds * 1000 -
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            if (left <= 0) {
+                return false;
+            }
+            wait = std::min(Slice, static_cast<int>(left) + 1);
+        }
+        if (!pump.WaitFor(wait, [&] { return line.BytesWaiting() > 0; })) {
+            continue;
+        }
+        for (std::size_t seen = 0; seen != line.BytesWaiting();) {
+            seen = line.BytesWaiting();
+            pump.DelayWithMessages(wire::QuietLineGap);
+        }
+        if (IsHandshake(line.ReadText())) {
+            return true;
+        }
+    }
+}
+
+int Load(ProgramImages& images, const std::string& file) {
+    switch (LoadProgramFile(images, PathFromUtf8(file)).outcome) {
+    case LoadOutcome::Loaded:
+        return ExitDone;
+    case LoadOutcome::TooLarge:
+        Say(stderr, texts::FileTooLarge.text);
+        return ExitUsage;
+    case LoadOutcome::CannotRead:
+        break;
+    }
+    Say(stderr, texts::CannotReadFile.text);
+    return ExitUsage;
+}
+
+int Report(const Arguments& a, ProgramImages& images, RunOutcome outcome) {
+    if (a.command == "write") {
+        Say(stdout, outcome == RunOutcome::Done          ? texts::InfoWriteDone
+                    : outcome == RunOutcome::CheckFailed ? texts::InfoCheckFailed
+                                                         : texts::InfoWriteFailed);
+        return outcome == RunOutcome::Done ? ExitDone : ExitFailed;
+    }
+    if (outcome != RunOutcome::Done) {
+        Say(stdout, texts::InfoReadFailed);
+        return ExitFailed;
+    }
+    if (a.command == "read") {
+        if (SaveDeviceImage(images, PathFromUtf8(a.file)) != SaveOutcome::Saved) {
+            Say(stderr, texts::CannotSaveFile.text);
+            return ExitUsage;
+        }
+        Say(stdout, texts::InfoReadDone);
+        return ExitDone;
+    }
+    constexpr std::size_t Listed = 16;
+    const CompareResult r = CompareImages(images, Listed);
+    Say(stdout, CompareMessage(r).text);
+    for (const ByteDifference& d : r.first) {
+        std::printf("0x%05zX: %.*s 0x%02X, %.*s 0x%02X\n", d.offset,
+                    static_cast<int>(texts::CompareFileByte.size()), texts::CompareFileByte.data(),
+                    d.fileByte, static_cast<int>(texts::CompareDeviceByte.size()),
+                    texts::CompareDeviceByte.data(), d.deviceByte);
+    }
+    return r.outcome == CompareOutcome::Equal ? ExitDone : ExitFailed;
+}
+
+int Transfer(const Arguments& a) {
+    ProgramImages images;
+    if (a.command != "read") {
+        if (const int status = Load(images, a.file); status != ExitDone) {
+            return status;
+        }
+    }
+    QtSerialLine line;
+    if (!line.Open(DeviceForPortName(a.port))) {
+        Say(stderr, texts::CannotOpenPort.text);
+        Say(stderr, texts::PortOpenHint);
+        return ExitPort;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    CliPump pump;
+    SectorProtocol protocol(images, line, pump);
+    protocol.SetPace(a.pace);
+    CliView view(stderr, isatty(STDERR_FILENO) != 0, a.quiet);
+    try {
+        if (!a.quiet) {
+            Say(stderr, texts::InfoSearching);
+        }
+        if (!AwaitHandshake(line, pump, a.timeoutSeconds)) {
+            line.Close();
+            Say(stderr, texts::NoInstrument);
+            return ExitNoInstrument;
+        }
+        const int mode = a.command != "write" ? ModeRead
+                         : a.verify           ? ModeWriteWithCheck
+                                              : ModeWrite;
+        const RunOutcome outcome = RunTransfer(mode, protocol, view);
+        view.Finish();
+        line.Close();
+        return Report(a, images, outcome);
+    } catch (const InterruptedError&) {
+        view.Finish();
+        line.Close();
+        Say(stderr, texts::Interrupted);
+        return ExitInterrupted;
+    } catch (const SerialError& e) {
+        view.Finish();
+        line.Close();
+        Say(stderr, e.what());
+        Say(stdout, a.command == "write" ? texts::InfoWriteFailed : texts::InfoReadFailed);
+        return ExitFailed;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Qt's own event dispatcher wakes more cheaply than GLib's for every
+    // burst of bytes from the port.
+    qputenv("QT_NO_GLIB", "1");
+    QCoreApplication app(argc, argv);
+    const char* problem = nullptr;
+    const auto arguments = Parse(QCoreApplication::arguments(), &problem);
+    if (!arguments) {
+        return Usage(problem);
+    }
+    return arguments->command == "ports" ? ListPortsCommand() : Transfer(*arguments);
+}

@@ -1,0 +1,179 @@
+// vektal-sim: the ВЕКТАЛ-7 instrument, simulated behind a pseudo-terminal.
+// The first line of output is the device path to open.
+
+#include "FaultNames.h"
+#include "PtyInstrument.h"
+
+#include "images/ProgramFile.h"
+#include "link/SimulatedPorts.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <poll.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+void OnSignal(int) { stopRequested = true; }
+
+struct Options {
+    std::string memoryFile;
+    std::string saveFile;
+    std::string link;
+    bool linkGiven = false;
+    bool powerOnEnter = false;
+    bool pace = true;
+    double latencyMs = 1.0;
+    std::vector<sim::FaultRule> faults;
+};
+
+void Usage(std::ostream& out) {
+    out << "usage: vektal-sim [options]\n"
+           "  --memory FILE     start with this program (.bin) instead of an erased memory\n"
+           "  --save FILE       write the memory (131072 bytes) to FILE on exit\n"
+           "  --link PATH       make a symbolic link to the device at PATH\n"
+           "                    (default: " << (SimulatedPortsFolder() / "vektal-sim").string()
+        << ", which the tools list among the ports; --link - for none)\n"
+           "  --power-on open   send \"!\" by itself each time a program opens the port (default)\n"
+           "  --power-on enter  send \"!\" each time Enter is pressed (a line typed\n"
+           "                    before Enter is sent instead)\n"
+           "  --latency MS      how soon the instrument begins to answer (default 1)\n"
+           "  --no-pace         send replies at once instead of at 57600 baud\n"
+           "  --fault F         misbehave; F is NAME[@SECTOR][xTIMES], NAME one of\n"
+           "                    " << sim::FaultNameList() << "\n";
+}
+
+bool Parse(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        const char* v = nullptr;
+        if (a == "--no-pace") {
+            o.pace = false;
+        } else if (a == "--help" || a == "-h") {
+            Usage(std::cout);
+            std::exit(0);
+        } else if (!(v = value())) {
+            std::cerr << "vektal-sim: " << a << " needs a value\n";
+            return false;
+        } else if (a == "--memory") {
+            o.memoryFile = v;
+        } else if (a == "--save") {
+            o.saveFile = v;
+        } else if (a == "--link") {
+            o.link = v;
+            o.linkGiven = true;
+        } else if (a == "--power-on" && (std::strcmp(v, "open") == 0 || std::strcmp(v, "enter") == 0)) {
+            o.powerOnEnter = std::strcmp(v, "enter") == 0;
+        } else if (a == "--latency") {
+            o.latencyMs = std::atof(v);
+        } else if (a == "--fault") {
+            const auto rule = sim::ParseFaultRule(v);
+            if (!rule) {
+                std::cerr << "vektal-sim: unknown fault " << v << "\n";
+                return false;
+            }
+            o.faults.push_back(*rule);
+        } else {
+            std::cerr << "vektal-sim: unknown option " << a << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool LoadMemory(const std::string& file, sim::InstrumentModel& model) {
+    ProgramImages images;
+    if (LoadProgramFile(images, PathFromUtf8(file)).outcome != LoadOutcome::Loaded) {
+        std::cerr << "vektal-sim: cannot load " << file << "\n";
+        return false;
+    }
+    std::copy_n(images.FileImage.begin(), sim::MemorySize, model.memory.begin());
+    return true;
+}
+
+bool SaveMemory(const std::string& file, const sim::InstrumentModel& model) {
+    ProgramImages images;
+    std::copy(model.memory.begin(), model.memory.end(), images.DeviceImage.begin());
+    return SaveDeviceImage(images, PathFromUtf8(file)) == SaveOutcome::Saved;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!Parse(argc, argv, o)) {
+        Usage(std::cerr);
+        return 2;
+    }
+    sim::InstrumentModel model;
+    model.latencyMs = o.latencyMs;
+    model.faults = o.faults;
+    if (!o.memoryFile.empty() && !LoadMemory(o.memoryFile, model)) {
+        return 2;
+    }
+
+    sim::PtyOptions ptyOptions;
+    ptyOptions.paceLine = o.pace;
+    ptyOptions.holdFarEnd = o.powerOnEnter;
+    ptyOptions.powerOnWhenOpened = !o.powerOnEnter;
+    sim::PtyInstrument pty(model, ptyOptions);
+    pty.onOpenChange = [](bool opened) {
+        std::cerr << (opened ? "Порт открыт, прибор включается\n" : "Порт закрыт, прибор выключен\n");
+    };
+
+    std::filesystem::path link = o.linkGiven ? std::filesystem::path(o.link)
+                                             : SimulatedPortsFolder() / "vektal-sim";
+    std::error_code ec;
+    if (o.link != "-") {
+        std::filesystem::create_directories(link.parent_path(), ec);
+        std::filesystem::remove(link, ec);
+        std::filesystem::create_symlink(pty.DevicePath(), link, ec);
+        if (ec) {
+            std::cerr << "vektal-sim: cannot make " << link.string() << ": " << ec.message() << "\n";
+            link.clear();
+        }
+    } else {
+        link.clear();
+    }
+
+    std::cout << pty.DevicePath() << std::endl;
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGHUP, OnSignal);
+
+    while (!stopRequested) {
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        const int ready = o.powerOnEnter ? ::poll(&in, 1, 100) : (::usleep(100'000), 0);
+        if (ready > 0) {
+            std::string line;
+            if (!std::getline(std::cin, line)) {
+                break;
+            }
+            // A line of text is sent as the greeting instead of "!".
+            pty.Send(line.empty() ? sim::InstrumentModel::PowerOnText() : line);
+            std::cerr << "Прибор включен\n";
+        }
+    }
+
+    if (!link.empty()) {
+        std::filesystem::remove(link, ec);
+    }
+    int status = 0;
+    if (!o.saveFile.empty()) {
+        bool saved = false;
+        pty.WithModel([&](sim::InstrumentModel& m) { saved = SaveMemory(o.saveFile, m); });
+        if (!saved) {
+            std::cerr << "vektal-sim: cannot save " << o.saveFile << "\n";
+            status = 1;
+        }
+    }
+    return status;
+}
