@@ -11,6 +11,8 @@ const QString FormVersion = QStringLiteral("FormVersion");
 const QString CheckedValue = QStringLiteral("cbCheck_Checked");
 const QString PortTagValue = QStringLiteral("cbPort_Tag");
 const QString FileNameValue = QStringLiteral("OpenDialog1_FileName");
+const QString PortNameValue = QStringLiteral("cbPort_Name");
+constexpr int FirstNamedPort = 8;
 
 bool IsString(const QVariant& v) { return v.typeId() == QMetaType::QString; }
 
@@ -76,6 +78,10 @@ void FormStorage::Restore(QWidget* errorParent, RememberedSettings& settings) {
     if (const QVariant v = store->value(FileNameValue); IsString(v)) {
         settings.openDialogFileName = TrimBlanks(v.toString());
     }
+    if (const QVariant v = store->value(PortNameValue);
+        settings.cbPortTag >= FirstNamedPort && IsString(v)) {
+        settings.cbPortName = TrimBlanks(v.toString());
+    }
 }
 
 bool FormStorage::Save(QWidget* errorParent, const RememberedSettings& settings) {
@@ -88,6 +94,7 @@ bool FormStorage::Save(QWidget* errorParent, const RememberedSettings& settings)
         {CheckedValue, settings.cbCheckChecked ? QStringLiteral("True") : QStringLiteral("False")},
         {PortTagValue, QString::number(settings.cbPortTag)},
         {FileNameValue, TrimBlanks(settings.openDialogFileName)},
+        {PortNameValue, settings.cbPortTag >= FirstNamedPort ? settings.cbPortName : QString()},
     };
     for (const auto& [name, value] : values) {
         store->setValue(name, value);

@@ -15,6 +15,7 @@ struct RememberedSettings {
     bool cbCheckChecked = false;
     int cbPortTag = 0;
     QString openDialogFileName;
+    QString cbPortName; // the chosen port's name, for a port past the eighth
 };
 
 class FormStorage {

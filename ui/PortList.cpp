@@ -52,7 +52,7 @@ QList<PortEntry> ListPorts() {
     for (const QFileInfo& link : simulated.entryInfoList(QDir::System | QDir::Files)) {
         if (link.isSymLink() && QFileInfo::exists(link.symLinkTarget()) &&
             !known(link.absoluteFilePath())) {
-            ports.append({link.absoluteFilePath(), link.absoluteFilePath(),
+            ports.append({link.fileName(), link.absoluteFilePath(),
                           Q(texts::SimulatedInstrument) + QStringLiteral(", ") +
                               link.symLinkTarget()});
         }
@@ -61,7 +61,10 @@ QList<PortEntry> ListPorts() {
 }
 
 QString DeviceForPortName(const QString& name) {
-    const QStringList fixed = PortListEntries();
-    const auto index = fixed.indexOf(name.toUpper());
-    return index >= 0 ? PortDeviceName(static_cast<int>(index) + 1) : name;
+    for (const PortEntry& p : ListPorts()) {
+        if (p.name.compare(name, Qt::CaseInsensitive) == 0) {
+            return p.device;
+        }
+    }
+    return name;
 }

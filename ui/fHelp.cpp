@@ -1,5 +1,6 @@
 #include "fHelp.h"
 
+#include "Fonts.h"
 #include "QtText.h"
 
 #include "images/OperatorTexts.h"
@@ -12,6 +13,7 @@ TformHelp::TformHelp(QWidget* parent)
     setObjectName(QStringLiteral("formHelp"));
     setWindowTitle(Q(texts::HelpCaption));
     setFixedSize(497, 338);
+    setFont(DesignFont(11));
 
     QStringList lines;
     for (auto line : texts::HelpLines) {

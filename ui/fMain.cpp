@@ -1,7 +1,7 @@
 #include "fMain.h"
 
 #include "MessageBoxes.h"
-#include "PortNames.h"
+#include "Fonts.h"
 #include "QtText.h"
 #include "fHelp.h"
 #include "fSearsh.h"
@@ -25,14 +25,6 @@
 #include <optional>
 
 namespace {
-
-QFont WindowFont() {
-    QFont f;
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                   QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    f.setPixelSize(11);
-    return f;
-}
 
 // The wait window and the save button, as the runs see them.
 class WaitWindowView : public TransferView {
@@ -61,8 +53,11 @@ template <class F> AtScopeEnd(F) -> AtScopeEnd<F>;
 } // namespace
 
 TformMain::TformMain(PortConnection& port, EventPump& pump, const QString& executableName)
-    : VaComm1(port), FormStorage1(executableName), portDeviceName(PortDeviceName),
-      protocol_(state.images, port, pump) {
+    : VaComm1(port), FormStorage1(executableName), protocol_(state.images, port, pump) {
+    portDeviceName = [this](int number) {
+        const auto& ports = cbPort->Ports();
+        return number >= 1 && number <= ports.size() ? ports[number - 1].device : QString();
+    };
     setObjectName(QStringLiteral("formMain"));
     BuildControls();
     connect(&VaComm1, &PortConnection::RxChar, this, [this] { VaComm1RxChar(); });
@@ -85,7 +80,7 @@ void TformMain::BuildControls() {
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFont(WindowFont());
+    setFont(DesignFont(11));
     setFixedSize(258, 236);
     move(433, 301);
 
@@ -109,10 +104,10 @@ void TformMain::BuildControls() {
     btnHelp = toolButton(229, QStyle::SP_MessageBoxQuestion, texts::HintHelp);
     BtnSaveAs->setEnabled(false);
 
-    cbPort = new QComboBox(Panel1);
+    cbPort = new PortComboBox(Panel1);
     cbPort->setGeometry(104, 5, 121, 21);
-    cbPort->addItems(PortListEntries());
     cbPort->setEditable(false);
+    cbPort->Fill(ListPorts());
 
     auto label = [](QWidget* parent, int left, int top, const QString& text, std::string_view hint) {
         auto* l = new QLabel(text, parent);
@@ -166,7 +161,7 @@ void TformMain::BuildControls() {
 }
 
 RememberedSettings TformMain::CurrentSettings() const {
-    return {cbCheck->isChecked(), cbPortTag, OpenDialog1FileName};
+    return {cbCheck->isChecked(), cbPortTag, OpenDialog1FileName, cbPortName};
 }
 
 void TformMain::showEvent(QShowEvent* event) {
@@ -180,6 +175,7 @@ void TformMain::showEvent(QShowEvent* event) {
         FormStorage1.Restore(this, s);
         cbCheck->setChecked(s.cbCheckChecked);
         cbPortTag = s.cbPortTag;
+        cbPortName = s.cbPortName;
         OpenDialog1FileName = s.openDialogFileName;
         FormShow();
     });
@@ -197,7 +193,14 @@ void TformMain::closeEvent(QCloseEvent* event) {
 
 void TformMain::FormShow() {
     state.images.ProgramLoaded = 0;
-    cbPort->setCurrentIndex(cbPortTag >= 0 && cbPortTag < cbPort->count() ? cbPortTag : -1);
+    if (cbPortTag >= FixedPortCount) {
+        // Past the fixed entries the list's order can change: the name finds the port.
+        const int found = cbPort->findText(cbPortName);
+        cbPortTag = found >= FixedPortCount ? found : cbPortTag;
+        cbPort->setCurrentIndex(found >= FixedPortCount ? found : -1);
+    } else {
+        cbPort->setCurrentIndex(cbPortTag >= 0 ? cbPortTag : -1);
+    }
     const QString remembered = OpenDialog1FileName;
     if (!remembered.isEmpty() && QFileInfo::exists(remembered)) {
         LoadProgram(remembered);
@@ -257,7 +260,10 @@ void TformMain::BtnSaveAsClick() {
 
 void TformMain::BtnVerifyClick() { ShowMessage(this, CompareMessage(CompareImages(state.images))); }
 
-void TformMain::cbPortChange() { cbPortTag = cbPort->currentIndex(); }
+void TformMain::cbPortChange() {
+    cbPortTag = cbPort->currentIndex();
+    cbPortName = cbPort->currentText();
+}
 
 void TformMain::btnHelpClick() {
     formHelp_->CentreOver(*this);

@@ -4,6 +4,7 @@
 // the remembered settings, and the handlers that arm and run the transfers.
 
 #include "FormStorage.h"
+#include "PortComboBox.h"
 #include "PortConnection.h"
 
 #include "link/TransferRun.h"
@@ -13,7 +14,6 @@
 #include <functional>
 
 class QCheckBox;
-class QComboBox;
 class QFileDialog;
 class QFrame;
 class QGroupBox;
@@ -43,7 +43,7 @@ public:
     QToolButton* BtnSaveAs;
     QToolButton* BtnRead;
     QToolButton* BtnVerify;
-    QComboBox* cbPort;
+    PortComboBox* cbPort;
     QToolButton* btnHelp;
     QGroupBox* GroupBox2;
     QLabel* StaticText1;
@@ -62,6 +62,7 @@ public:
 
     ProgramState state;
     int cbPortTag = 0;           // the port list's remembered index
+    QString cbPortName;          // and, past the eighth entry, its name
     QString OpenDialog1FileName; // the last path chosen in the open dialog
     // The device behind a port number; a test can point it elsewhere.
     std::function<QString(int)> portDeviceName;

@@ -1,5 +1,6 @@
 #include "fSearsh.h"
 
+#include "Fonts.h"
 #include "QtText.h"
 
 #include "images/OperatorTexts.h"
@@ -11,15 +12,6 @@
 #include <QPushButton>
 
 namespace {
-
-QFont BoldFont() {
-    QFont f;
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                   QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    f.setPixelSize(13);
-    f.setBold(true);
-    return f;
-}
 
 } // namespace
 
@@ -45,7 +37,7 @@ TformSearsh::TformSearsh(QWidget* parent)
 
     stRezim = new QLabel(Panel1);
     stRezim->setGeometry(64, 16, 193, 17);
-    stRezim->setFont(BoldFont());
+    stRezim->setFont(DesignFont(13, true));
 
     ProgressBar1 = new QProgressBar(Panel1);
     ProgressBar1->setGeometry(8, 51, 281, 16);
@@ -55,7 +47,7 @@ TformSearsh::TformSearsh(QWidget* parent)
 
     stInfo = new QLabel(Panel1);
     stInfo->setGeometry(8, 73, 201, 20);
-    stInfo->setFont(BoldFont());
+    stInfo->setFont(DesignFont(13, true));
     stInfo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
 
     BtnCancel = new QPushButton(Q(texts::WaitClose), Panel1);

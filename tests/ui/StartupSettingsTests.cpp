@@ -1,6 +1,10 @@
 #include "MainWindowFixture.h"
 
+#include "link/SimulatedPorts.h"
 #include "ui/MessageBoxes.h"
+
+#include <filesystem>
+#include <unistd.h>
 
 namespace {
 
@@ -12,7 +16,9 @@ TEST_F(StartupTest, FirstStartWithNothingStored) {
     EXPECT_EQ(formMain->size(), QSize(258, 236));
     EXPECT_EQ(formMain->pos(), QPoint(433, 301));
     EXPECT_EQ(formMain->cbPort->currentText(), "COM1");
-    EXPECT_EQ(formMain->cbPort->count(), 8);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(formMain->cbPort->itemText(i), QStringLiteral("COM%1").arg(i + 1));
+    }
     EXPECT_FALSE(formMain->cbCheck->isChecked());
     EXPECT_FALSE(formMain->BtnSaveAs->isEnabled());
     for (QLabel* l : {formMain->stNameFile, formMain->stSizeFile, formMain->stKolSect}) {
@@ -157,6 +163,38 @@ TEST_F(StartupTest, FailedSaveIsReportedAndTheWindowStillCloses) {
     EXPECT_EQ(driver.boxes[0].text, "Failed to set data for 'FormVersion'");
     EXPECT_EQ(driver.boxes[0].icon, QMessageBox::Critical);
     EXPECT_FALSE(formMain->isVisible());
+}
+
+TEST_F(StartupTest, PortPastTheEighthIsFoundAgainByName) {
+    namespace fs = std::filesystem;
+    fs::create_directories(SimulatedPortsFolder());
+    const fs::path link = SimulatedPortsFolder() / ("ui-test-" + std::to_string(getpid()));
+    fs::remove(link);
+    fs::create_symlink("/dev/null", link);
+    const QString name = QString::fromStdString(link.filename().string());
+
+    Start();
+    const int index = formMain->cbPort->findText(name);
+    ASSERT_GE(index, 8);
+    EXPECT_TRUE(formMain->cbPort->itemData(index, Qt::ToolTipRole)
+                    .toString()
+                    .startsWith("Имитатор прибора ВЕКТАЛ-7"));
+    formMain->cbPort->setCurrentIndex(index);
+    emit formMain->cbPort->activated(index);
+    formMain->close();
+    EXPECT_EQ(Stored("cbPort_Tag"), QString::number(index));
+    EXPECT_EQ(Stored("cbPort_Name"), name);
+
+    // Stored under another index, the port is still found by its name.
+    Store({{"cbPort_Tag", "40"}});
+    Start();
+    EXPECT_EQ(formMain->cbPort->currentText(), name);
+    formMain->close();
+    EXPECT_EQ(Stored("cbPort_Tag"), QString::number(index));
+
+    fs::remove(link);
+    Start();
+    EXPECT_EQ(formMain->cbPort->currentIndex(), -1) << "a port that is gone is not chosen";
 }
 
 TEST(ErrorBoxTest, TitleAndTextRules) {
