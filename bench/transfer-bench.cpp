@@ -113,7 +113,8 @@ int main(int argc, char** argv) {
         {"write 506", "write", "standard", 506 * 0.120, lineS(506.0 * (260 + 1))},
         {"write 506", "write", "fast", 506 * 0.120, lineS(506.0 * (260 + 1))},
     };
-    std::printf("| run | pace | wall s | / waits' bound | / line's bound | CPU share | peak MiB |\n");
+    std::printf(
+        "| run | pace | wall s | / waits' bound | / line's bound | CPU share | peak MiB |\n");
     std::printf("|---|---|---|---|---|---|---|\n");
     int failures = 0;
     for (const Job& j : jobs) {

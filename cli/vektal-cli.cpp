@@ -41,7 +41,9 @@ enum ExitStatus {
 
 std::atomic<bool> interrupted{false};
 
-void OnInterrupt(int) { interrupted = true; }
+void OnInterrupt(int) {
+    interrupted = true;
+}
 
 struct InterruptedError {};
 

@@ -25,8 +25,7 @@ struct ProgramImages {
     int DeviceImageValid = 0;
 
     std::span<std::uint8_t, SectorSize> deviceSector(int s) {
-        return std::span<std::uint8_t, SectorSize>(DeviceImage.data() + s * SectorSize,
-                                                   SectorSize);
+        return std::span<std::uint8_t, SectorSize>(DeviceImage.data() + s * SectorSize, SectorSize);
     }
     std::span<const std::uint8_t, SectorSize> fileSector(int s) const {
         return std::span<const std::uint8_t, SectorSize>(FileImage.data() + s * SectorSize,

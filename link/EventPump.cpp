@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-
 bool WaitWithMessages(int ms, const WaitHooks& hooks, const std::function<bool()>& ready) {
     const double start = hooks.nowMs();
     for (;;) {

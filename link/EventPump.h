@@ -23,9 +23,9 @@ public:
 // left of the time, until ms have passed on a monotonic clock. It dispatches
 // at least once, also for ms of 0 or less, and never spins.
 struct WaitHooks {
-    std::function<double()> nowMs;                 // monotonic milliseconds, with fractions
-    std::function<void()> dispatch;                // handle what is pending
-    std::function<void(std::int64_t)> blockFor;    // sleep, or wait for an event, up to this long
+    std::function<double()> nowMs;              // monotonic milliseconds, with fractions
+    std::function<void()> dispatch;             // handle what is pending
+    std::function<void(std::int64_t)> blockFor; // sleep, or wait for an event, up to this long
 };
 
 // With ready, the wait ends as soon as it holds after a dispatch; the result

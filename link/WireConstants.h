@@ -12,8 +12,8 @@ inline constexpr int BitsPerByte = 10; // 8 data bits, no parity, 1 start and 1 
 
 inline constexpr std::size_t PacketLength = 260;
 inline constexpr std::size_t ReadRequestLength = 4;
-inline constexpr std::size_t HeaderLength = 3;                    // command, sector low, sector high
-inline constexpr std::size_t ChecksumOffset = PacketLength - 1;   // 259
+inline constexpr std::size_t HeaderLength = 3;                  // command, sector low, sector high
+inline constexpr std::size_t ChecksumOffset = PacketLength - 1; // 259
 inline constexpr std::size_t RequestChecksumOffset = HeaderLength; // 3
 
 inline constexpr std::uint8_t ReadCommand = 'R';

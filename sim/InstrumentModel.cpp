@@ -30,7 +30,9 @@ bool FaultAppliesTo(Fault fault, bool isRead) {
 
 } // namespace
 
-InstrumentModel::InstrumentModel() { memory.fill(0xFF); }
+InstrumentModel::InstrumentModel() {
+    memory.fill(0xFF);
+}
 
 std::optional<Reply> InstrumentModel::Receive(std::uint8_t byte) {
     if (pending_.empty() && byte != wire::ReadCommand && byte != wire::WriteCommand) {

@@ -14,8 +14,8 @@ namespace sim {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto ByteTime = std::chrono::nanoseconds(1'000'000'000LL * wire::BitsPerByte /
-                                                   wire::BaudRate);
+constexpr auto ByteTime =
+    std::chrono::nanoseconds(1'000'000'000LL * wire::BitsPerByte / wire::BaudRate);
 
 void MakeRaw(int fd) {
     termios t{};

@@ -18,10 +18,10 @@
 namespace sim {
 
 struct PtyOptions {
-    bool paceLine = true;          // send at the line's speed, not at once
-    bool holdFarEnd = true;        // keep the device end open, so the line never hangs up
+    bool paceLine = true;           // send at the line's speed, not at once
+    bool holdFarEnd = true;         // keep the device end open, so the line never hangs up
     bool powerOnWhenOpened = false; // send "!" by itself each time a program opens the device
-    int powerOnDelayMs = 100;      // how long after the open
+    int powerOnDelayMs = 100;       // how long after the open
 };
 
 class PtyInstrument {

@@ -100,7 +100,9 @@ void SimulatedLine::InstrumentSends(const std::string& text) {
     toHost_.Send(clock_.nowNs(), reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
-void SimulatedLine::PowerOn() { InstrumentSends(InstrumentModel::PowerOnText()); }
+void SimulatedLine::PowerOn() {
+    InstrumentSends(InstrumentModel::PowerOnText());
+}
 
 void SimPump::DelayWithMessages(int ms) {
     delays.push_back(ms);

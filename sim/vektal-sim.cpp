@@ -21,7 +21,9 @@ namespace {
 
 std::atomic<bool> stopRequested{false};
 
-void OnSignal(int) { stopRequested = true; }
+void OnSignal(int) {
+    stopRequested = true;
+}
 
 struct Options {
     std::string memoryFile;
@@ -39,7 +41,8 @@ void Usage(std::ostream& out) {
            "  --memory FILE     start with this program (.bin) instead of an erased memory\n"
            "  --save FILE       write the memory (131072 bytes) to FILE on exit\n"
            "  --link PATH       make a symbolic link to the device at PATH\n"
-           "                    (default: " << (SimulatedPortsFolder() / "vektal-sim").string()
+           "                    (default: "
+        << (SimulatedPortsFolder() / "vektal-sim").string()
         << ", which the tools list among the ports; --link - for none)\n"
            "  --power-on open   send \"!\" by itself each time a program opens the port (default)\n"
            "  --power-on enter  send \"!\" each time Enter is pressed (a line typed\n"
@@ -47,7 +50,8 @@ void Usage(std::ostream& out) {
            "  --latency MS      how soon the instrument begins to answer (default 1)\n"
            "  --no-pace         send replies at once instead of at 57600 baud\n"
            "  --fault F         misbehave; F is NAME[@SECTOR][xTIMES], NAME one of\n"
-           "                    " << sim::FaultNameList() << "\n";
+           "                    "
+        << sim::FaultNameList() << "\n";
 }
 
 bool Parse(int argc, char** argv, Options& o) {
@@ -70,7 +74,8 @@ bool Parse(int argc, char** argv, Options& o) {
         } else if (a == "--link") {
             o.link = v;
             o.linkGiven = true;
-        } else if (a == "--power-on" && (std::strcmp(v, "open") == 0 || std::strcmp(v, "enter") == 0)) {
+        } else if (a == "--power-on" &&
+                   (std::strcmp(v, "open") == 0 || std::strcmp(v, "enter") == 0)) {
             o.powerOnEnter = std::strcmp(v, "enter") == 0;
         } else if (a == "--latency") {
             o.latencyMs = std::atof(v);
@@ -126,18 +131,20 @@ int main(int argc, char** argv) {
     ptyOptions.powerOnWhenOpened = !o.powerOnEnter;
     sim::PtyInstrument pty(model, ptyOptions);
     pty.onOpenChange = [](bool opened) {
-        std::cerr << (opened ? "Порт открыт, прибор включается\n" : "Порт закрыт, прибор выключен\n");
+        std::cerr << (opened ? "Порт открыт, прибор включается\n"
+                             : "Порт закрыт, прибор выключен\n");
     };
 
-    std::filesystem::path link = o.linkGiven ? std::filesystem::path(o.link)
-                                             : SimulatedPortsFolder() / "vektal-sim";
+    std::filesystem::path link =
+        o.linkGiven ? std::filesystem::path(o.link) : SimulatedPortsFolder() / "vektal-sim";
     std::error_code ec;
     if (o.link != "-") {
         std::filesystem::create_directories(link.parent_path(), ec);
         std::filesystem::remove(link, ec);
         std::filesystem::create_symlink(pty.DevicePath(), link, ec);
         if (ec) {
-            std::cerr << "vektal-sim: cannot make " << link.string() << ": " << ec.message() << "\n";
+            std::cerr << "vektal-sim: cannot make " << link.string() << ": " << ec.message()
+                      << "\n";
             link.clear();
         }
     } else {

@@ -50,10 +50,8 @@ TEST(ReadSectorTest, BadRepliesFail) {
         std::size_t leftWaiting;
     };
     const Case cases[] = {
-        {"no reply", Fault::NoReply, 1, 0},
-        {"259 bytes", Fault::ShortReply, 1, 259},
-        {"261 bytes", Fault::LongReply, 1, 261},
-        {"late reply", Fault::LateReply, 1, 0},
+        {"no reply", Fault::NoReply, 1, 0},           {"259 bytes", Fault::ShortReply, 1, 259},
+        {"261 bytes", Fault::LongReply, 1, 261},      {"late reply", Fault::LateReply, 1, 0},
         {"wrong checksum", Fault::BadChecksum, 2, 0},
     };
     for (const Case& c : cases) {
@@ -116,8 +114,8 @@ TEST(WriteSectorTest, SendsThePacketAndJudgesTheReply) {
         EXPECT_EQ(sent[0], 'W');
         EXPECT_EQ(sent[1], 2);
         EXPECT_EQ(sent[2], 0);
-        EXPECT_TRUE(std::equal(sent.begin() + 3, sent.begin() + 259,
-                               b.images.FileImage.begin() + 512));
+        EXPECT_TRUE(
+            std::equal(sent.begin() + 3, sent.begin() + 259, b.images.FileImage.begin() + 512));
         std::uint8_t sum = 0;
         for (auto x : sent) {
             sum = static_cast<std::uint8_t>(sum + x);

@@ -151,7 +151,8 @@ TEST(WriteProgramTest, CheckReadsEachSectorBackWithoutTouchingTheDeviceImage) {
     b.images.DeviceImage.fill(0x5A);
     EXPECT_EQ(RunTransfer(ModeWriteWithCheck, b.protocol, b.view), RunOutcome::Done);
     EXPECT_EQ(b.view.info(), "Данные записаны");
-    EXPECT_EQ(Requests(b.line.hostToInstrument, 'R'), (std::vector<int>{0, 1, 2, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(Requests(b.line.hostToInstrument, 'R'),
+              (std::vector<int>{0, 1, 2, 2, 3, 4, 5, 6, 7}));
     EXPECT_TRUE(std::all_of(b.images.DeviceImage.begin(), b.images.DeviceImage.end(),
                             [](std::uint8_t x) { return x == 0x5A; }));
 }

@@ -14,7 +14,9 @@ const QString FileNameValue = QStringLiteral("OpenDialog1_FileName");
 const QString PortNameValue = QStringLiteral("cbPort_Name");
 constexpr int FirstNamedPort = 8;
 
-bool IsString(const QVariant& v) { return v.typeId() == QMetaType::QString; }
+bool IsString(const QVariant& v) {
+    return v.typeId() == QMetaType::QString;
+}
 
 } // namespace
 

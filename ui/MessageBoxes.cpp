@@ -36,8 +36,7 @@ QMessageBox::Icon IconOf(texts::MessageIcon icon) {
     return QMessageBox::NoIcon;
 }
 
-void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
-             const QString& text) {
+void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text) {
     QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
     box.exec();
 }

@@ -52,9 +52,9 @@ QList<PortEntry> ListPorts() {
     for (const QFileInfo& link : simulated.entryInfoList(QDir::System | QDir::Files)) {
         if (link.isSymLink() && QFileInfo::exists(link.symLinkTarget()) &&
             !known(link.absoluteFilePath())) {
-            ports.append({link.fileName(), link.absoluteFilePath(),
-                          Q(texts::SimulatedInstrument) + QStringLiteral(", ") +
-                              link.symLinkTarget()});
+            ports.append(
+                {link.fileName(), link.absoluteFilePath(),
+                 Q(texts::SimulatedInstrument) + QStringLiteral(", ") + link.symLinkTarget()});
         }
     }
     return ports;

@@ -8,28 +8,35 @@
 bool QtEventPump::Wait(int ms, const std::function<bool()>& ready) {
     QElapsedTimer clock; // monotonic
     clock.start();
-    return WaitWithMessages(
-        ms,
-        {[&clock] { return static_cast<double>(clock.nsecsElapsed()) / 1e6; }, [] { QCoreApplication::processEvents(); },
-         [&ready](std::int64_t left) {
-             QTimer wake;
-             wake.setSingleShot(true);
-             wake.setTimerType(Qt::PreciseTimer);
-             wake.start(static_cast<int>(left));
-             if (ready) {
-                 // Any event, such as data on the port, ends this block early.
-                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-             } else {
-                 QEventLoop loop;
-                 QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
-                 loop.exec();
-             }
-         }},
-        ready);
+    return WaitWithMessages(ms,
+                            {[&clock] { return static_cast<double>(clock.nsecsElapsed()) / 1e6; },
+                             [] { QCoreApplication::processEvents(); },
+                             [&ready](std::int64_t left) {
+                                 QTimer wake;
+                                 wake.setSingleShot(true);
+                                 wake.setTimerType(Qt::PreciseTimer);
+                                 wake.start(static_cast<int>(left));
+                                 if (ready) {
+                                     // Any event, such as data on the port, ends this block early.
+                                     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+                                 } else {
+                                     QEventLoop loop;
+                                     QObject::connect(&wake, &QTimer::timeout, &loop,
+                                                      &QEventLoop::quit);
+                                     loop.exec();
+                                 }
+                             }},
+                            ready);
 }
 
-void QtEventPump::DelayWithMessages(int ms) { Wait(ms, {}); }
+void QtEventPump::DelayWithMessages(int ms) {
+    Wait(ms, {});
+}
 
-bool QtEventPump::WaitFor(int ms, const std::function<bool()>& ready) { return Wait(ms, ready); }
+bool QtEventPump::WaitFor(int ms, const std::function<bool()>& ready) {
+    return Wait(ms, ready);
+}
 
-void QtEventPump::ProcessMessages() { QCoreApplication::processEvents(); }
+void QtEventPump::ProcessMessages() {
+    QCoreApplication::processEvents();
+}

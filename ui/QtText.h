@@ -11,4 +11,6 @@ inline QString Q(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-inline std::string U8(const QString& text) { return text.toUtf8().toStdString(); }
+inline std::string U8(const QString& text) {
+    return text.toUtf8().toStdString();
+}

@@ -1,7 +1,7 @@
 #include "fMain.h"
 
-#include "MessageBoxes.h"
 #include "Fonts.h"
+#include "MessageBoxes.h"
 #include "QtText.h"
 #include "fHelp.h"
 #include "fSearsh.h"
@@ -109,7 +109,8 @@ void TformMain::BuildControls() {
     cbPort->setEditable(false);
     cbPort->Fill(ListPorts());
 
-    auto label = [](QWidget* parent, int left, int top, const QString& text, std::string_view hint) {
+    auto label = [](QWidget* parent, int left, int top, const QString& text,
+                    std::string_view hint) {
         auto* l = new QLabel(text, parent);
         l->move(left, top);
         l->setToolTip(Q(hint));
@@ -149,7 +150,8 @@ void TformMain::BuildControls() {
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
 
     auto handle = [this](auto* sender, auto signal, void (TformMain::*handler)()) {
-        connect(sender, signal, this, [this, handler] { Guarded(this, [&] { (this->*handler)(); }); });
+        connect(sender, signal, this,
+                [this, handler] { Guarded(this, [&] { (this->*handler)(); }); });
     };
     handle(BtnOpen, &QToolButton::clicked, &TformMain::BtnOpenClick);
     handle(BtnSaveAs, &QToolButton::clicked, &TformMain::BtnSaveAsClick);
@@ -258,7 +260,9 @@ void TformMain::BtnSaveAsClick() {
     }
 }
 
-void TformMain::BtnVerifyClick() { ShowMessage(this, CompareMessage(CompareImages(state.images))); }
+void TformMain::BtnVerifyClick() {
+    ShowMessage(this, CompareMessage(CompareImages(state.images)));
+}
 
 void TformMain::cbPortChange() {
     cbPortTag = cbPort->currentIndex();
@@ -358,4 +362,6 @@ void TformMain::VaComm1RxChar() {
     });
 }
 
-void TformMain::FormClose() { VaComm1.Close(); }
+void TformMain::FormClose() {
+    VaComm1.Close();
+}

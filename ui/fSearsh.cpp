@@ -11,12 +11,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-namespace {
+namespace {} // namespace
 
-} // namespace
-
-TformSearsh::TformSearsh(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+TformSearsh::TformSearsh(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("formSearsh"));
     setFixedSize(298, 101);
     setModal(true);
@@ -57,7 +54,8 @@ TformSearsh::TformSearsh(QWidget* parent)
 
 void TformSearsh::CentreOver(const QWidget& window) {
     const QRect main = window.frameGeometry();
-    move(main.left() + main.width() / 2 - width() / 2, main.top() + main.height() / 2 - height() / 2);
+    move(main.left() + main.width() / 2 - width() / 2,
+         main.top() + main.height() / 2 - height() / 2);
 }
 
 void TformSearsh::BtnCancelClick() {

@@ -209,14 +209,18 @@ TEST_F(CliTest, BadPortFileAndUsage) {
         std::string errorStart;
     };
     const Case cases[] = {
-        {"no such port", {"read", "--port", (dir_ / "none").string(), "x.bin"}, 3,
+        {"no such port",
+         {"read", "--port", (dir_ / "none").string(), "x.bin"},
+         3,
          "Не могу открыть порт\n"},
         {"file too large", Fast("write", Program("big.bin", 131073)), 2,
          "Размер файла превышает максимально допустимый\n"},
         {"file missing", Fast("compare", dir_ / "missing.bin"), 2, "Не могу считать файл\n"},
         {"no command", {}, 2, "vektal-cli: no command\n"},
         {"no port", {"read", "x.bin"}, 2, "vektal-cli: a port and a file are needed\n"},
-        {"bad pace", {"read", "--port", device_, "--pace", "slow", "x.bin"}, 2,
+        {"bad pace",
+         {"read", "--port", device_, "--pace", "slow", "x.bin"},
+         2,
          "vektal-cli: --pace is standard or fast\n"},
     };
     for (const Case& c : cases) {
@@ -233,8 +237,8 @@ TEST_F(CliTest, StandardPaceKeepsTheWaits) {
     const fs::path program = Program("p.bin", 5 * 256);
     auto timed = [&](const std::string& pace) {
         const auto start = std::chrono::steady_clock::now();
-        const Finished f = Cli({"write", "--port", device_, "--pace", pace, "--quiet",
-                                program.string()});
+        const Finished f =
+            Cli({"write", "--port", device_, "--pace", pace, "--quiet", program.string()});
         EXPECT_EQ(f.status, 0);
         EXPECT_EQ(f.out, "Данные записаны\n");
         return std::chrono::steady_clock::now() - start;

@@ -79,10 +79,12 @@ TEST_F(DesktopOverPty, WriteReadSaveCompare) {
         ASSERT_TRUE(RunUntilTheRunEnds(10000));
         EXPECT_EQ(formSearsh->stInfo->text(), "Данные записаны");
     });
-    EXPECT_EQ(pty.Received(), WritePacket(0, bytes) + WritePacket(1, bytes) + WritePacket(2, bytes));
+    EXPECT_EQ(pty.Received(),
+              WritePacket(0, bytes) + WritePacket(1, bytes) + WritePacket(2, bytes));
     pty.WithModel([&](sim::InstrumentModel& m) {
-        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), m.memory.begin(),
-                               [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
+        EXPECT_TRUE(
+            std::equal(bytes.begin(), bytes.end(), m.memory.begin(),
+                       [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
         EXPECT_EQ(m.memory[700], 0xFF);
         EXPECT_EQ(m.memory[768], 0xFF);
     });

@@ -54,7 +54,9 @@ protected:
         formSearsh = new TformSearsh(formMain.get());
         formHelp = new TformHelp(formMain.get());
         formMain->SetWindows(formSearsh, formHelp);
-        formMain->portDeviceName = [](int n) { return n > 0 ? QStringLiteral("COM%1").arg(n) : ""; };
+        formMain->portDeviceName = [](int n) {
+            return n > 0 ? QStringLiteral("COM%1").arg(n) : "";
+        };
         for (QFileDialog* d : {formMain->OpenDialog1, formMain->SaveDialog1}) {
             d->setOption(QFileDialog::DontUseNativeDialog);
         }

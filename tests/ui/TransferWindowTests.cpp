@@ -42,8 +42,9 @@ TEST_F(TransferTest, ReadSaveAndCompare) {
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     const QByteArray bytes = saved.readAll();
     ASSERT_EQ(bytes.size(), 131072);
-    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), port.instrument.memory.begin(),
-                           [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
+    EXPECT_TRUE(
+        std::equal(bytes.begin(), bytes.end(), port.instrument.memory.begin(),
+                   [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
 
     ChooseInDialog(formMain->BtnOpen, WriteFile("same.bin", 5000));
     formMain->BtnVerify->click();

@@ -29,7 +29,8 @@ TEST_F(WindowsTest, HelpWindowShowsTheInstructionsCentredOnTheMainWindow) {
     ASSERT_EQ(lines.size(), 27);
     EXPECT_EQ(lines[0], "Программирование прибора ВЕКТАЛ-7");
     EXPECT_EQ(lines[1], "");
-    EXPECT_EQ(lines[7], "6. Нажмите кнопку записать программу. (При этом откроется окно ожидания связи с ");
+    EXPECT_EQ(lines[7],
+              "6. Нажмите кнопку записать программу. (При этом откроется окно ожидания связи с ");
     EXPECT_EQ(lines[17], lines[7]);
     EXPECT_EQ(lines[26], "3. Сравните файлы (Кнопка 'Сравните программу с программой прибора')");
     const QRect main = formMain->frameGeometry();
