@@ -19,6 +19,7 @@
 #include "ui/QtSerialLine.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include <atomic>
 #include <chrono>
@@ -26,6 +27,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -47,12 +49,20 @@ void OnInterrupt(int) {
 
 struct InterruptedError {};
 
-// Waits as the desktop does, and lets Ctrl-C end the wait.
+// Waits without windows to keep alive: pending work (the port's queued
+// writes) is done, then the tool sleeps, so that the bytes a reply brings do
+// not wake it one burst at a time. Ctrl-C ends any wait.
 class CliPump : public QtEventPump {
 public:
     void DelayWithMessages(int ms) override {
         Check();
-        QtEventPump::DelayWithMessages(ms);
+        QElapsedTimer clock;
+        clock.start();
+        WaitWithMessages(ms, {[&clock] { return static_cast<double>(clock.nsecsElapsed()) / 1e6; },
+                              [] { QCoreApplication::processEvents(); },
+                              [](std::int64_t left) {
+                                  std::this_thread::sleep_for(std::chrono::milliseconds(left));
+                              }});
         Check();
     }
     void ProcessMessages() override {

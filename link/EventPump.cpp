@@ -4,8 +4,8 @@
 
 bool WaitWithMessages(int ms, const WaitHooks& hooks, const std::function<bool()>& ready) {
     const double start = hooks.nowMs();
+    hooks.dispatch();
     for (;;) {
-        hooks.dispatch();
         if (ready && ready()) {
             return true;
         }

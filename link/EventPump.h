@@ -13,6 +13,8 @@ public:
     virtual void DelayWithMessages(int ms) = 0;
     // Dispatches whatever messages are pending, without waiting.
     virtual void ProcessMessages() = 0;
+    // The pump's monotonic clock, in milliseconds with fractions.
+    virtual double NowMs() = 0;
     // Waits at most ms milliseconds, dispatching, until ready() holds; returns
     // whether it does. This version looks every millisecond; a pump that can
     // wake on arriving data does better.

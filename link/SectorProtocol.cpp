@@ -1,6 +1,7 @@
 #include "SectorProtocol.h"
 
 #include <algorithm>
+#include <cmath>
 
 std::uint8_t SectorProtocol::PacketChecksum(int n) const {
     if (n <= 0) {
@@ -24,7 +25,19 @@ void SectorProtocol::AwaitReply(int ms, std::size_t waiting) {
         pump_.DelayWithMessages(ms);
         return;
     }
-    pump_.WaitFor(ms, [this, waiting] { return line_.BytesWaiting() >= waiting; });
+    // Fast: wake for the reply's first byte, then look again only when the
+    // missing bytes can have come at the line's speed.
+    const double start = pump_.NowMs();
+    pump_.WaitFor(ms, [this] { return line_.BytesWaiting() > 0; });
+    for (;;) {
+        const std::size_t have = line_.BytesWaiting();
+        const double left = ms - (pump_.NowMs() - start);
+        if (have >= waiting || left <= 0) {
+            return;
+        }
+        const double step = std::min(left, (waiting - have) * wire::ByteTimeMs);
+        pump_.DelayWithMessages(std::max(1, static_cast<int>(std::ceil(step))));
+    }
 }
 
 int SectorProtocol::ReadSectorInto(int s, std::span<std::uint8_t, SectorSize> dest) {

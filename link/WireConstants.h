@@ -25,6 +25,9 @@ inline constexpr std::size_t HandshakeMaxLength = 3;
 inline constexpr int ReadReplyWait = 100;  // ms from queueing a read request to judging the reply
 inline constexpr int WriteReplyWait = 120; // ms from queueing a write packet to judging the reply
 
+// What one byte takes on the line, in milliseconds (about 0.17).
+inline constexpr double ByteTimeMs = BitsPerByte * 1000.0 / BaudRate;
+
 // A retry waits for the line to fall silent for this long before it asks again.
 inline constexpr int QuietLineGap = 5; // ms, about 29 byte times
 

@@ -82,7 +82,8 @@ void PtyInstrument::Send(const std::string& text) {
 void PtyInstrument::SendPaced(const std::uint8_t* data, std::size_t count) {
     std::lock_guard sending(sendMutex_);
     // Bytes leave in small groups, each when the line would have carried it.
-    constexpr std::size_t Group = 8;
+    // Unpaced, a reply goes out in one piece.
+    const std::size_t Group = options_.paceLine ? 8 : count;
     auto due = std::max(Clock::now(), lineFreeAt_);
     for (std::size_t i = 0; i < count; i += Group) {
         const std::size_t n = std::min(Group, count - i);

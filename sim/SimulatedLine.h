@@ -87,6 +87,7 @@ public:
     explicit SimPump(SimClock& clock) : clock_(clock) {}
     void DelayWithMessages(int ms) override;
     void ProcessMessages() override;
+    double NowMs() override { return clock_.nowMs(); }
 
     int dispatches = 0;
     std::vector<int> delays;

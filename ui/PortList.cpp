@@ -61,6 +61,9 @@ QList<PortEntry> ListPorts() {
 }
 
 QString DeviceForPortName(const QString& name) {
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))) {
+        return name; // a device path already
+    }
     for (const PortEntry& p : ListPorts()) {
         if (p.name.compare(name, Qt::CaseInsensitive) == 0) {
             return p.device;

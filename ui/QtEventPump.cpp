@@ -37,6 +37,15 @@ bool QtEventPump::WaitFor(int ms, const std::function<bool()>& ready) {
     return Wait(ms, ready);
 }
 
+double QtEventPump::NowMs() {
+    static const QElapsedTimer since = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return static_cast<double>(since.nsecsElapsed()) / 1e6;
+}
+
 void QtEventPump::ProcessMessages() {
     QCoreApplication::processEvents();
 }

@@ -10,6 +10,7 @@ public:
     void DelayWithMessages(int ms) override;
     void ProcessMessages() override;
     bool WaitFor(int ms, const std::function<bool()>& ready) override;
+    double NowMs() override;
 
 private:
     bool Wait(int ms, const std::function<bool()>& ready);

@@ -62,6 +62,7 @@ public:
         ProcessMessages();
         clock_.advanceNs(static_cast<std::int64_t>(std::max(ms, 0)) * 1'000'000);
     }
+    double NowMs() override { return clock_.nowMs(); }
     void ProcessMessages() override {
         QCoreApplication::processEvents();
         if (onDispatch) {
