@@ -3,9 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
+#ifdef __linux__
+#include <linux/fs.h>
+#endif
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -90,11 +96,38 @@ TEST_F(LoadTest, UnreadablePathsFail) {
     }
 }
 
-TEST_F(LoadTest, ReadOnlyFileLoads) {
+// Sets the immutable attribute, which refuses writing even to root; returns
+// whether the file system took it.
+bool SetImmutable(const fs::path& path, bool on) {
+#ifdef __linux__
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    int flags = 0;
+    bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return done;
+#else
+    (void)path;
+    (void)on;
+    return false;
+#endif
+}
+
+TEST_F(LoadTest, FileThatMayNotBeWrittenLoads) {
     const auto path = Write("ro.bin", 512);
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const bool immutable = SetImmutable(path, true);
+    if (immutable) {
+        EXPECT_FALSE(std::ofstream(path, std::ios::app).is_open()) << "the file refuses writing";
+    }
     EXPECT_EQ(LoadProgramFile(images, path).outcome, LoadOutcome::Loaded);
     EXPECT_EQ(images.SectorCount, 2);
+    if (immutable) {
+        SetImmutable(path, false);
+    }
 }
 
 TEST_F(LoadTest, CyrillicNameLoadsAndShowsItsName) {

@@ -29,7 +29,6 @@ public:
     // Writes the four values; the first that fails is reported and ends the save.
     // Returns whether everything was written.
     bool Save(QWidget* errorParent, const RememberedSettings& settings);
-    bool Restored() const { return restored_; }
 
     static QString TrimBlanks(const QString& text);
 

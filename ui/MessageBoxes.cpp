@@ -10,8 +10,9 @@
 
 QString ApplicationTitle(const QString& executablePath) {
     QString name = QFileInfo(executablePath).fileName();
-    name = name.left(name.indexOf(QLatin1Char('.')) < 0 ? name.size()
-                                                        : name.indexOf(QLatin1Char('.')));
+    if (const auto dot = name.indexOf(QLatin1Char('.')); dot >= 0) {
+        name.truncate(dot);
+    }
     return name.left(1) + name.mid(1).toLower();
 }
 
@@ -44,8 +45,8 @@ void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, co
 } // namespace
 
 void ShowDefaultError(QWidget* parent, const QString& message) {
-    ShowBox(parent, QMessageBox::Critical, QApplication::applicationDisplayName(),
-            DefaultErrorText(message));
+    ShowBox(parent, QMessageBox::Critical,
+            ApplicationTitle(QCoreApplication::applicationFilePath()), DefaultErrorText(message));
 }
 
 void ShowMessage(QWidget* parent, const texts::OperatorMessage& message) {

@@ -78,8 +78,6 @@ public:
     void VaComm1RxChar();
     void FormClose();
 
-    bool Running() const { return running_; }
-
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

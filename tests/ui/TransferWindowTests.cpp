@@ -36,6 +36,10 @@ TEST_F(TransferTest, ReadSaveAndCompare) {
     EXPECT_EQ(formMain->state.images.DeviceImageValid, 1);
     EXPECT_EQ(port.clock.nowMs(), 1 + 512 * 100.0);
 
+    ChooseInDialog(formMain->BtnSaveAs, ""); // cancelled: nothing written, nothing said
+    EXPECT_TRUE(driver.boxes.empty());
+    EXPECT_EQ(formMain->state.images.DeviceImageValid, 1);
+
     // The whole memory goes to a file; typed without ".bin", it gets one.
     ChooseInDialog(formMain->BtnSaveAs, dir.filePath("read"));
     QFile saved(dir.filePath("read.bin"));
