@@ -32,6 +32,10 @@ TEST(ReadSectorTest, RequestsAndStoresTheSector) {
     b.FillInstrument();
     ASSERT_EQ(b.protocol.ReadSector(300), 0);
     EXPECT_EQ(b.line.hostToInstrument, (Bytes{0x52, 0x2C, 0x01, 0x81}));
+    ASSERT_EQ(b.line.instrumentToHost.size(), 260u);
+    EXPECT_EQ(b.line.instrumentToHost[0], 'R');
+    EXPECT_EQ(b.line.instrumentToHost[1], 0x2C);
+    EXPECT_EQ(b.line.instrumentToHost[2], 0x01);
     EXPECT_TRUE(std::equal(b.instrument.memory.begin() + 300 * 256,
                            b.instrument.memory.begin() + 301 * 256,
                            b.images.DeviceImage.begin() + 300 * 256));
