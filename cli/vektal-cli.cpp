@@ -19,7 +19,6 @@
 #include "ui/QtSerialLine.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <atomic>
 #include <chrono>
@@ -56,10 +55,7 @@ class CliPump : public QtEventPump {
 public:
     void DelayWithMessages(int ms) override {
         Check();
-        QElapsedTimer clock;
-        clock.start();
-        WaitWithMessages(ms, {[&clock] { return static_cast<double>(clock.nsecsElapsed()) / 1e6; },
-                              [] { QCoreApplication::processEvents(); },
+        WaitWithMessages(ms, {[this] { return NowMs(); }, [] { QCoreApplication::processEvents(); },
                               [](std::int64_t left) {
                                   std::this_thread::sleep_for(std::chrono::milliseconds(left));
                               }});

@@ -21,8 +21,9 @@ public:
     virtual bool WaitFor(int ms, const std::function<bool()>& ready);
 };
 
-// The waiting loop shared by the real pumps: dispatch, then block for what is
-// left of the time, until ms have passed on a monotonic clock. It dispatches
+// The waiting loop shared by the real pumps: dispatch once, then block
+// (handling whatever comes) for what is left of the time, until ms have passed
+// on a monotonic clock. It dispatches
 // at least once, also for ms of 0 or less, and never spins.
 struct WaitHooks {
     std::function<double()> nowMs;              // monotonic milliseconds, with fractions

@@ -6,11 +6,8 @@
 #include <QTimer>
 
 bool QtEventPump::Wait(int ms, const std::function<bool()>& ready) {
-    QElapsedTimer clock; // monotonic
-    clock.start();
     return WaitWithMessages(ms,
-                            {[&clock] { return static_cast<double>(clock.nsecsElapsed()) / 1e6; },
-                             [] { QCoreApplication::processEvents(); },
+                            {[this] { return NowMs(); }, [] { QCoreApplication::processEvents(); },
                              [&ready](std::int64_t left) {
                                  QTimer wake;
                                  wake.setSingleShot(true);
