@@ -16,6 +16,9 @@
 
 // Standard: every exchange waits its full time, as the instrument expects.
 // Fast: each wait is a limit; the exchange goes on as soon as the reply is in.
+// Only an answer that can belong to this request counts: nothing older is
+// kept, nothing the line could not have carried since the request is taken,
+// and a read reply must name the sector asked for.
 enum class Pace { Standard, Fast };
 
 class SectorProtocol {
@@ -49,8 +52,13 @@ public:
 
 private:
     void PutHeader(std::uint8_t command, int s);
-    // Waits for a reply: its whole time, or under fast pace until `waiting` bytes are in.
-    void AwaitReply(int ms, std::size_t waiting);
+    // The reply in SectorPacket carries "R" and sector s.
+    bool NamesSector(int s) const;
+    // Sends a request of `count` bytes from SectorPacket and waits for its
+    // answer of `answer` bytes: the whole time at the standard pace. At the
+    // fast pace it returns false when what came cannot be this request's.
+    bool Exchange(std::size_t count, int ms, std::size_t answer);
+    bool AwaitOwnAnswer(double sentMs, std::size_t sent, int ms, std::size_t answer);
 
     ProgramImages& images_;
     SerialLine& line_;

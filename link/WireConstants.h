@@ -28,6 +28,11 @@ inline constexpr int WriteReplyWait = 120; // ms from queueing a write packet to
 // What one byte takes on the line, in milliseconds (about 0.17).
 inline constexpr double ByteTimeMs = BitsPerByte * 1000.0 / BaudRate;
 
+// The fast pace judges an answer by whether the line could have carried it
+// since the request went out. A real instrument's clock may run a little
+// fast, so the soonest time allows the line up to 3 % more speed.
+inline constexpr double FastestByteTimeMs = ByteTimeMs * 0.97;
+
 // A retry waits for the line to fall silent for this long before it asks again.
 inline constexpr int QuietLineGap = 5; // ms, about 29 byte times
 

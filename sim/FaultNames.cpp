@@ -8,7 +8,7 @@ namespace sim {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, Fault>, 9> Names{{
+constexpr std::array<std::pair<std::string_view, Fault>, 10> Names{{
     {"no-reply", Fault::NoReply},
     {"short-reply", Fault::ShortReply},
     {"long-reply", Fault::LongReply},
@@ -18,6 +18,7 @@ constexpr std::array<std::pair<std::string_view, Fault>, 9> Names{{
     {"bad-ack", Fault::BadAck},
     {"ack-extra", Fault::AckWithExtra},
     {"lost-write", Fault::LostWrite},
+    {"split-reply", Fault::SplitReply},
 }};
 
 std::optional<int> Number(std::string_view text) {

@@ -108,6 +108,8 @@ std::optional<Reply> InstrumentModel::AnswerRead(int sector) {
         b.pop_back();
     } else if (fault == Fault::LongReply) {
         b.push_back(0);
+    } else if (fault == Fault::SplitReply) {
+        reply.pauseMs = splitPauseMs;
     }
     return reply;
 }

@@ -25,6 +25,7 @@ enum class Fault {
     BadAck,       // write reply that does not begin with "!"
     AckWithExtra, // "!" followed by more characters
     LostWrite,    // the write is acknowledged but the memory keeps its old bytes
+    SplitReply,   // read reply whose first byte comes alone, the rest after a pause
 };
 
 // Applies to the packets of one sector (or all), the first `times` of them (or all).
@@ -37,6 +38,7 @@ struct FaultRule {
 struct Reply {
     std::vector<std::uint8_t> bytes;
     double latencyMs = 0; // from the packet's last byte to the reply's first
+    double pauseMs = 0;   // between the reply's first byte and the rest
 };
 
 class InstrumentModel {
@@ -47,6 +49,7 @@ public:
     std::vector<FaultRule> faults;
     double latencyMs = 1.0;     // how soon the instrument begins to answer
     double lateLatencyMs = 80.; // how soon it answers under LateReply
+    double splitPauseMs = 110.; // the pause in a reply under SplitReply
 
     // Takes one byte from the line; returns the reply once a packet is complete.
     std::optional<Reply> Receive(std::uint8_t byte);

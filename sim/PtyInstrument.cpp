@@ -182,7 +182,14 @@ void PtyInstrument::Serve() {
                 const auto latency = std::chrono::duration_cast<Clock::duration>(
                     std::chrono::duration<double, std::milli>(reply->latencyMs));
                 std::this_thread::sleep_until(arrival + latency);
-                SendPaced(reply->bytes.data(), reply->bytes.size());
+                const auto& bytes = reply->bytes;
+                const std::size_t first = reply->pauseMs > 0 ? 1 : bytes.size();
+                SendPaced(bytes.data(), first);
+                if (first < bytes.size()) {
+                    std::this_thread::sleep_for(
+                        std::chrono::duration<double, std::milli>(reply->pauseMs));
+                    SendPaced(bytes.data() + first, bytes.size() - first);
+                }
             }
         }
     }

@@ -42,8 +42,18 @@ void SimulatedLine::CatchUp() {
         toInstrument_.bytes.pop_front();
         hostToInstrument.push_back(value);
         if (auto reply = instrument_.Receive(value)) {
+            // The instrument answers one packet at a time: one that came while
+            // it was still answering the last is taken up after it.
+            const std::int64_t taken = std::max(arrival, toHost_.FreeAt());
             const auto latency = static_cast<std::int64_t>(std::llround(reply->latencyMs * 1e6));
-            toHost_.Send(arrival + latency, reply->bytes.data(), reply->bytes.size());
+            const auto& bytes = reply->bytes;
+            const std::size_t first = reply->pauseMs > 0 ? 1 : bytes.size();
+            toHost_.Send(taken + latency, bytes.data(), first);
+            if (first < bytes.size()) {
+                const auto pause = static_cast<std::int64_t>(std::llround(reply->pauseMs * 1e6));
+                toHost_.Send(toHost_.bytes.back().arrivalNs + pause, bytes.data() + first,
+                             bytes.size() - first);
+            }
         }
     }
 }
@@ -92,7 +102,9 @@ void SimulatedLine::Purge() {
     const std::size_t received = Received();
     toHost_.bytes.erase(toHost_.bytes.begin(),
                         toHost_.bytes.begin() + static_cast<std::ptrdiff_t>(received));
-    toInstrument_.DropAfter(clock_.nowNs());
+    if (purgeTakesBackOutput) {
+        toInstrument_.DropAfter(clock_.nowNs());
+    }
 }
 
 void SimulatedLine::InstrumentSends(const std::string& text) {

@@ -38,6 +38,8 @@ public:
     void Send(std::int64_t startNs, const std::uint8_t* data, std::size_t count);
     // Takes back every byte that has not arrived by nowNs.
     void DropAfter(std::int64_t nowNs);
+    // When the last byte put on the line has arrived.
+    std::int64_t FreeAt() const { return freeAt_; }
     std::deque<TimedByte> bytes;
 
 private:
@@ -68,6 +70,9 @@ public:
     std::vector<std::uint8_t> hostToInstrument;
     std::vector<std::uint8_t> instrumentToHost;
     int purges = 0;
+    // A port's purge takes back what is not on the wire yet; a USB adapter or
+    // a pseudo-terminal has passed it on already and sends it all the same.
+    bool purgeTakesBackOutput = true;
 
 private:
     void CatchUp(); // lets the instrument take what has reached it by now

@@ -29,13 +29,11 @@ protected:
     }
 
     // Starts the simulated instrument; it switches on when the port is opened,
-    // unless it waits for Enter. Unpaced, it answers as fast as the pseudo-terminal carries it.
-    void StartInstrument(std::vector<std::string> options = {}, bool paced = false) {
+    // unless it waits for Enter. It answers at the line's speed: the fast pace
+    // takes nothing sooner than the line could have carried it.
+    void StartInstrument(std::vector<std::string> options = {}) {
         std::vector<std::string> argv{VEKTAL_SIM_PATH, "--link", "-", "--save",
                                       (dir_ / "memory.bin").string()};
-        if (!paced) {
-            argv.push_back("--no-pace");
-        }
         argv.insert(argv.end(), options.begin(), options.end());
         sim_ = std::make_unique<Process>(argv);
         device_ = sim_->FirstLine(5s);
@@ -233,7 +231,7 @@ TEST_F(CliTest, BadPortFileAndUsage) {
 }
 
 TEST_F(CliTest, StandardPaceKeepsTheWaits) {
-    StartInstrument({}, true);
+    StartInstrument();
     const fs::path program = Program("p.bin", 5 * 256);
     auto timed = [&](const std::string& pace) {
         const auto start = std::chrono::steady_clock::now();
@@ -249,7 +247,7 @@ TEST_F(CliTest, StandardPaceKeepsTheWaits) {
 }
 
 TEST_F(CliTest, ProgressBarOnATerminal) {
-    StartInstrument({}, true);
+    StartInstrument();
     Process cli({VEKTAL_CLI_PATH, "write", "--port", device_, "--pace", "fast",
                  Program("p.bin", 64 * 256).string()},
                 true);
