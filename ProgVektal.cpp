@@ -2,8 +2,8 @@
 // in that order, and runs the message loop until the main window closes.
 
 #include "ui/MessageBoxes.h"
-#include "ui/QtEventPump.h"
-#include "ui/QtSerialLine.h"
+#include "qt/QtEventPump.h"
+#include "qt/QtSerialLine.h"
 #include "ui/fHelp.h"
 #include "ui/fMain.h"
 #include "ui/fSearsh.h"

@@ -14,9 +14,10 @@
 #include "images/OperatorTexts.h"
 #include "images/ProgramFile.h"
 #include "link/TransferRun.h"
-#include "ui/PortList.h"
-#include "ui/QtEventPump.h"
-#include "ui/QtSerialLine.h"
+#include "qt/FileSaving.h"
+#include "qt/PortList.h"
+#include "qt/QtEventPump.h"
+#include "qt/QtSerialLine.h"
 
 #include <QCoreApplication>
 
@@ -230,7 +231,7 @@ int Report(const Arguments& a, ProgramImages& images, RunOutcome outcome) {
         return ExitFailed;
     }
     if (a.command == "read") {
-        if (SaveDeviceImage(images, PathFromUtf8(a.file)) != SaveOutcome::Saved) {
+        if (SaveDeviceImage(images, QString::fromStdString(a.file)) != SaveOutcome::Saved) {
             Say(stderr, texts::CannotSaveFile.text);
             return ExitUsage;
         }

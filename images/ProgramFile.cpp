@@ -1,9 +1,7 @@
 #include "ProgramFile.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
-#include <random>
 #include <system_error>
 
 std::filesystem::path PathFromUtf8(const std::string& utf8) {
@@ -51,41 +49,8 @@ LoadResult LoadProgramFile(ProgramImages& images, const std::filesystem::path& p
     return result;
 }
 
-namespace {
-
-std::filesystem::path TemporaryBeside(const std::filesystem::path& target) {
-    std::random_device seed;
-    const auto tag = std::to_string(seed() % 1000000000u);
-    auto name = target.filename();
-    name += PathFromUtf8(".tmp-" + tag);
-    return target.parent_path() / name;
-}
-
-bool WriteWhole(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) {
-        return false;
-    }
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    out.close();
-    return !out.fail();
-}
-
-} // namespace
-
-SaveOutcome SaveDeviceImage(const ProgramImages& images, const std::filesystem::path& path) {
-    const auto temporary = TemporaryBeside(path);
-    std::error_code ec;
-    if (!WriteWhole(temporary, images.DeviceImage.data(), MaxProgramSize)) {
-        std::filesystem::remove(temporary, ec);
-        return SaveOutcome::Failed;
-    }
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        std::filesystem::remove(temporary, ec);
-        return SaveOutcome::Failed;
-    }
-    return SaveOutcome::Saved;
+std::span<const std::uint8_t> SavedBytes(const ProgramImages& images) {
+    return {images.DeviceImage.data(), MaxProgramSize};
 }
 
 CompareResult CompareImages(const ProgramImages& images, std::size_t keepFirst) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,10 +28,8 @@ LoadResult LoadProgramFile(ProgramImages& images, const std::filesystem::path& p
 
 enum class SaveOutcome { Saved, Failed };
 
-// Writes the first MaxProgramSize bytes of DeviceImage. The file that was at
-// the path survives any failure: the bytes go to a temporary file in the same
-// folder, which replaces the target only once it is complete.
-SaveOutcome SaveDeviceImage(const ProgramImages& images, const std::filesystem::path& path);
+// What a save writes: the first MaxProgramSize bytes of DeviceImage.
+std::span<const std::uint8_t> SavedBytes(const ProgramImages& images);
 
 enum class CompareOutcome { ImageMissing, Equal, Different };
 

@@ -4,8 +4,8 @@
 #include "FaultNames.h"
 #include "PtyInstrument.h"
 
+#include "SimulatedPorts.h"
 #include "images/ProgramFile.h"
-#include "link/SimulatedPorts.h"
 
 #include <atomic>
 #include <csignal>
@@ -104,10 +104,13 @@ bool LoadMemory(const std::string& file, sim::InstrumentModel& model) {
     return true;
 }
 
+// The memory as the instrument ends with it, for a test or a person to look at.
 bool SaveMemory(const std::string& file, const sim::InstrumentModel& model) {
-    ProgramImages images;
-    std::copy(model.memory.begin(), model.memory.end(), images.DeviceImage.begin());
-    return SaveDeviceImage(images, PathFromUtf8(file)) == SaveOutcome::Saved;
+    std::ofstream out(PathFromUtf8(file), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(model.memory.data()),
+              static_cast<std::streamsize>(model.memory.size()));
+    out.close();
+    return !out.fail();
 }
 
 } // namespace

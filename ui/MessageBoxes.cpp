@@ -1,6 +1,6 @@
 #include "MessageBoxes.h"
 
-#include "QtText.h"
+#include "qt/QtText.h"
 
 #include <QApplication>
 #include <QFileInfo>

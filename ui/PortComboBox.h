@@ -3,7 +3,7 @@
 // The port list: looks for ports again each time it is opened, so that an
 // adapter plugged in while the tool runs can be chosen.
 
-#include "PortList.h"
+#include "qt/PortList.h"
 
 #include <QComboBox>
 

@@ -2,12 +2,13 @@
 
 #include "Fonts.h"
 #include "MessageBoxes.h"
-#include "QtText.h"
 #include "fHelp.h"
 #include "fSearsh.h"
+#include "qt/QtText.h"
 
 #include "images/OperatorTexts.h"
 #include "images/ProgramFile.h"
+#include "qt/FileSaving.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -255,7 +256,7 @@ void TformMain::BtnSaveAsClick() {
         return; // a cancelled save changes nothing and says nothing
     }
     lastSavePath_ = SaveDialog1->selectedFiles().constFirst();
-    if (SaveDeviceImage(state.images, PathFromUtf8(U8(lastSavePath_))) != SaveOutcome::Saved) {
+    if (SaveDeviceImage(state.images, lastSavePath_) != SaveOutcome::Saved) {
         ShowMessage(this, texts::CannotSaveFile);
     }
 }

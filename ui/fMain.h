@@ -5,7 +5,7 @@
 
 #include "FormStorage.h"
 #include "PortComboBox.h"
-#include "PortConnection.h"
+#include "qt/PortConnection.h"
 
 #include "link/TransferRun.h"
 

@@ -1,7 +1,7 @@
 #include "fSearsh.h"
 
 #include "Fonts.h"
-#include "QtText.h"
+#include "qt/QtText.h"
 
 #include "images/OperatorTexts.h"
 

@@ -4,8 +4,8 @@
 #include "MainWindowFixture.h"
 
 #include "sim/PtyInstrument.h"
-#include "ui/QtEventPump.h"
-#include "ui/QtSerialLine.h"
+#include "qt/QtEventPump.h"
+#include "qt/QtSerialLine.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -3,7 +3,7 @@
 // The tool's port on the simulated instrument and a simulated clock: a whole
 // run takes its true time on the clock and milliseconds of real time.
 
-#include "ui/PortConnection.h"
+#include "qt/PortConnection.h"
 
 #include "sim/SimulatedLine.h"
 

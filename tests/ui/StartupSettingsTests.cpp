@@ -1,6 +1,6 @@
 #include "MainWindowFixture.h"
 
-#include "link/SimulatedPorts.h"
+#include "sim/SimulatedPorts.h"
 #include "ui/MessageBoxes.h"
 
 #include <filesystem>

@@ -1,7 +1,7 @@
 #include "MainWindowFixture.h"
 
 #include "images/OperatorTexts.h"
-#include "ui/QtText.h"
+#include "qt/QtText.h"
 
 #include <QPlainTextEdit>
 

@@ -4,7 +4,7 @@
 #include "QtText.h"
 
 #include "images/ProgramFile.h"
-#include "link/SimulatedPorts.h"
+#include "sim/SimulatedPorts.h"
 
 #include <QDir>
 #include <QFileInfo>

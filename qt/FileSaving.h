@@ -1,0 +1,13 @@
+#pragma once
+
+// Saving DeviceImage to a .bin file, for both front ends.
+
+#include "images/ProgramFile.h"
+
+#include <QString>
+
+// Writes the first 131072 bytes of DeviceImage to path. The file there stays
+// whole until the new one is complete and on the disk; a symbolic link keeps
+// leading to its file, which gets the data and keeps its permissions. A target
+// that may not be written, or that is not a regular file, is left untouched.
+SaveOutcome SaveDeviceImage(const ProgramImages& images, const QString& path);
