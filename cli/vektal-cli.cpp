@@ -19,12 +19,15 @@
 #include "qt/QtEventPump.h"
 #include "qt/QtSerialLine.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <string>
 #include <thread>
@@ -95,73 +98,88 @@ void Say(std::FILE* out, std::string_view text) {
     std::fprintf(out, "%.*s\n", static_cast<int>(text.size()), text.data());
 }
 
-int Usage(const char* problem) {
-    if (problem) {
-        std::fprintf(stderr, "vektal-cli: %s\n", problem);
-    }
-    std::fputs("usage: vektal-cli ports\n"
-               "       vektal-cli read    --port PORT FILE\n"
-               "       vektal-cli write   --port PORT [--verify] FILE\n"
-               "       vektal-cli compare --port PORT FILE\n"
-               "options: --timeout SECONDS  --pace standard|fast  --quiet\n"
-               "PORT is COM1 to COM8 or a device path\n",
-               stderr);
+const char* const UsageText = "usage: vektal-cli ports\n"
+                              "       vektal-cli read    --port PORT FILE\n"
+                              "       vektal-cli write   --port PORT [--verify] FILE\n"
+                              "       vektal-cli compare --port PORT FILE\n"
+                              "options: --timeout SECONDS  --pace standard|fast  --quiet\n"
+                              "PORT is COM1 to COM8 or a device path\n";
+
+int Usage(const QString& problem) {
+    std::fprintf(stderr, "vektal-cli: %s\n%s", qPrintable(problem), UsageText);
     return ExitUsage;
 }
 
-std::optional<Arguments> Parse(const QStringList& args, const char** problem) {
-    Arguments a;
-    if (args.size() < 2) {
-        *problem = "no command";
+// Reads the command line; on a mistake, says what it is.
+std::optional<Arguments> Parse(QCommandLineParser& parser, const QStringList& args,
+                               QString* problem) {
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("the port"),
+                                  QStringLiteral("PORT"));
+    const QCommandLineOption verify(QStringLiteral("verify"),
+                                    QStringLiteral("read each written sector back"));
+    const QCommandLineOption timeout(QStringLiteral("timeout"),
+                                     QStringLiteral("wait at most this long for the instrument"),
+                                     QStringLiteral("SECONDS"));
+    const QCommandLineOption pace(QStringLiteral("pace"), QStringLiteral("standard or fast"),
+                                  QStringLiteral("PACE"));
+    const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("no progress"));
+    parser.setApplicationDescription(QString::fromUtf8(UsageText).trimmed());
+    parser.addOptions({port, verify, timeout, pace, quiet});
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("ports, read, write or compare"));
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("the .bin file"));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    if (!parser.parse(args)) {
+        *problem = parser.errorText();
         return std::nullopt;
     }
-    a.command = args[1].toStdString();
+    if (parser.isSet(help)) {
+        parser.showHelp(ExitDone);
+    }
+    if (parser.isSet(version)) {
+        parser.showVersion();
+    }
+
+    Arguments a;
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
+        *problem = QStringLiteral("no command");
+        return std::nullopt;
+    }
+    a.command = positional[0].toStdString();
     if (a.command != "ports" && a.command != "read" && a.command != "write" &&
         a.command != "compare") {
-        *problem = "unknown command";
+        *problem = QStringLiteral("unknown command");
         return std::nullopt;
     }
-    for (int i = 2; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        auto value = [&]() -> std::optional<QString> {
-            return i + 1 < args.size() ? std::optional(args[++i]) : std::nullopt;
-        };
-        if (arg == "--verify" && a.command == "write") {
-            a.verify = true;
-        } else if (arg == "--quiet") {
-            a.quiet = true;
-        } else if (arg == "--port") {
-            const auto v = value();
-            if (!v) {
-                *problem = "--port needs a port";
-                return std::nullopt;
-            }
-            a.port = *v;
-        } else if (arg == "--timeout") {
-            const auto v = value();
-            bool ok = false;
-            const double seconds = v ? v->toDouble(&ok) : 0;
-            if (!ok || seconds < 0) {
-                *problem = "--timeout needs a number of seconds";
-                return std::nullopt;
-            }
-            a.timeoutSeconds = seconds;
-        } else if (arg == "--pace") {
-            const auto v = value();
-            if (v != QStringLiteral("fast") && v != QStringLiteral("standard")) {
-                *problem = "--pace is standard or fast";
-                return std::nullopt;
-            }
-            a.pace = *v == QStringLiteral("fast") ? Pace::Fast : Pace::Standard;
-        } else if (arg.startsWith("--") || !a.file.empty()) {
-            *problem = "unexpected argument";
+    if (positional.size() > 2 || (parser.isSet(verify) && a.command != "write")) {
+        *problem = QStringLiteral("unexpected argument");
+        return std::nullopt;
+    }
+    a.file = positional.size() == 2 ? positional[1].toStdString() : std::string();
+    a.port = parser.value(port);
+    a.verify = parser.isSet(verify);
+    a.quiet = parser.isSet(quiet);
+    if (parser.isSet(timeout)) {
+        bool ok = false;
+        const double seconds = parser.value(timeout).toDouble(&ok);
+        if (!ok || !std::isfinite(seconds) || seconds < 0) {
+            *problem = QStringLiteral("--timeout needs a number of seconds");
             return std::nullopt;
-        } else {
-            a.file = arg.toStdString();
         }
+        a.timeoutSeconds = seconds;
+    }
+    if (parser.isSet(pace)) {
+        const QString v = parser.value(pace);
+        if (v != QStringLiteral("fast") && v != QStringLiteral("standard")) {
+            *problem = QStringLiteral("--pace is standard or fast");
+            return std::nullopt;
+        }
+        a.pace = v == QStringLiteral("fast") ? Pace::Fast : Pace::Standard;
     }
     if (a.command != "ports" && (a.port.isEmpty() || a.file.empty())) {
-        *problem = "a port and a file are needed";
+        *problem = QStringLiteral("a port and a file are needed");
         return std::nullopt;
     }
     return a;
@@ -180,23 +198,29 @@ int ListPortsCommand() {
 bool AwaitHandshake(SerialLine& line, EventPump& pump, std::optional<double> timeoutSeconds) {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
-    constexpr int Slice = 100;
+    auto msLeft = [&] {
+        return timeoutSeconds
+                   ? *timeoutSeconds * 1000 -
+                         std::chrono::duration<double, std::milli>(Clock::now() - start).count()
+                   : std::numeric_limits<double>::infinity();
+    };
+    constexpr double Slice = 100;
     for (;;) {
-        int wait = Slice;
-        if (timeoutSeconds) {
-            const double left =
-                *timeoutSeconds * 1000 -
-                std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-            if (left <= 0) {
-                return false;
-            }
-            wait = std::min(Slice, static_cast<int>(left) + 1);
+        const double left = msLeft();
+        if (left <= 0) {
+            return false;
         }
-        if (!pump.WaitFor(wait, [&] { return line.BytesWaiting() > 0; })) {
+        if (!pump.WaitFor(static_cast<int>(std::min(Slice, left + 1)),
+                          [&] { return line.BytesWaiting() > 0; })) {
             continue;
         }
+        // A burst longer than a handshake is dropped at once, so that a line
+        // that never falls silent keeps nothing and the time limit holds.
         for (std::size_t seen = 0; seen != line.BytesWaiting();) {
             seen = line.BytesWaiting();
+            if (seen > wire::HandshakeMaxLength || msLeft() <= 0) {
+                break;
+            }
             pump.DelayWithMessages(wire::QuietLineGap);
         }
         if (IsHandshake(line.ReadText())) {
@@ -309,8 +333,11 @@ int main(int argc, char** argv) {
     // burst of bytes from the port.
     qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
-    const char* problem = nullptr;
-    const auto arguments = Parse(QCoreApplication::arguments(), &problem);
+    QCoreApplication::setApplicationName(QStringLiteral("vektal-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEKTAL_VERSION));
+    QCommandLineParser parser;
+    QString problem;
+    const auto arguments = Parse(parser, QCoreApplication::arguments(), &problem);
     if (!arguments) {
         return Usage(problem);
     }

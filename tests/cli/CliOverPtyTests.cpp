@@ -220,6 +220,11 @@ TEST_F(CliTest, BadPortFileAndUsage) {
          {"read", "--port", device_, "--pace", "slow", "x.bin"},
          2,
          "vektal-cli: --pace is standard or fast\n"},
+        {"endless timeout",
+         {"read", "--port", device_, "--timeout", "inf", "x.bin"},
+         2,
+         "vektal-cli: --timeout needs a number of seconds\n"},
+        {"unknown option", {"read", "--speed", "9"}, 2, "vektal-cli: Unknown option 'speed'.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -228,6 +233,12 @@ TEST_F(CliTest, BadPortFileAndUsage) {
         EXPECT_EQ(f.err.substr(0, c.errorStart.size()), c.errorStart);
         EXPECT_TRUE(f.out.empty());
     }
+    const Finished version = Cli({"--version"}, 10s);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "vektal-cli 1.0\n");
+    const Finished help = Cli({"--help"}, 10s);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--pace"), std::string::npos) << help.out;
 }
 
 TEST_F(CliTest, StandardPaceKeepsTheWaits) {
