@@ -52,10 +52,11 @@ void OnInterrupt(int) {
 
 struct InterruptedError {};
 
-// Waits without windows to keep alive: pending work (the port's queued
-// writes) is done, then the tool sleeps, so that the bytes a reply brings do
-// not wake it one burst at a time. Ctrl-C ends any wait.
-class CliPump : public QtEventPump {
+// The command line's pump has no windows to keep alive. Its fixed delays
+// dispatch what is pending once (the port's queued writes) and then sleep
+// through the rest, so that the bytes a reply brings do not wake it one burst
+// at a time; only WaitFor wakes on arriving data. Ctrl-C ends any wait.
+class SleepingPump : public QtEventPump {
 public:
     void DelayWithMessages(int ms) override {
         Check();
@@ -292,7 +293,7 @@ int Transfer(const Arguments& a) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
-    CliPump pump;
+    SleepingPump pump;
     SectorProtocol protocol(images, line, pump);
     protocol.SetPace(a.pace);
     CliView view(stderr, isatty(STDERR_FILENO) != 0, a.quiet);

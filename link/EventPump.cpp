@@ -18,12 +18,13 @@ bool WaitWithMessages(int ms, const WaitHooks& hooks, const std::function<bool()
 }
 
 bool EventPump::WaitFor(int ms, const std::function<bool()>& ready) {
-    for (int waited = 0;; ++waited) {
+    const double start = NowMs();
+    for (;;) {
         ProcessMessages();
         if (ready()) {
             return true;
         }
-        if (waited >= ms) {
+        if (NowMs() - start >= ms) {
             return false;
         }
         DelayWithMessages(1);

@@ -15,9 +15,9 @@ public:
     virtual void ProcessMessages() = 0;
     // The pump's monotonic clock, in milliseconds with fractions.
     virtual double NowMs() = 0;
-    // Waits at most ms milliseconds, dispatching, until ready() holds; returns
-    // whether it does. This version looks every millisecond; a pump that can
-    // wake on arriving data does better.
+    // Waits at most ms milliseconds of the pump's clock, dispatching, until
+    // ready() holds; returns whether it does. This version looks again after
+    // each wait of one millisecond; a pump that can wake on arriving data does better.
     virtual bool WaitFor(int ms, const std::function<bool()>& ready);
 };
 

@@ -21,6 +21,4 @@ public:
 signals:
     // Characters were received (the component's OnRxChar).
     void RxChar();
-    // Emitted just before the device is closed.
-    void Closing();
 };

@@ -4,6 +4,8 @@
 // remembered index keeps its meaning; then the other serial ports present
 // (USB adapters, COM9 and above) and any simulated instrument.
 
+#include "PortNames.h"
+
 #include <QList>
 #include <QString>
 
@@ -12,8 +14,6 @@ struct PortEntry {
     QString device;      // what is opened
     QString description; // the tool tip
 };
-
-inline constexpr int FixedPortCount = 8;
 
 QList<PortEntry> ListPorts();
 

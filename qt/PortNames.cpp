@@ -1,12 +1,8 @@
 #include "PortNames.h"
 
-namespace {
-constexpr int ListedPorts = 8;
-}
-
 QStringList PortListEntries() {
     QStringList entries;
-    for (int n = 1; n <= ListedPorts; ++n) {
+    for (int n = 1; n <= FixedPortCount; ++n) {
         entries << QStringLiteral("COM%1").arg(n);
     }
     return entries;

@@ -30,7 +30,6 @@ bool QtSerialLine::Open(const QString& device) {
 
 void QtSerialLine::Close() {
     if (port_.isOpen()) {
-        emit Closing();
         port_.close();
     }
     port_.clearError();

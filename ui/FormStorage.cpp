@@ -2,6 +2,8 @@
 
 #include "MessageBoxes.h"
 
+#include "qt/PortNames.h"
+
 #include <QSettings>
 #include <QVariant>
 
@@ -12,7 +14,6 @@ const QString CheckedValue = QStringLiteral("cbCheck_Checked");
 const QString PortTagValue = QStringLiteral("cbPort_Tag");
 const QString FileNameValue = QStringLiteral("OpenDialog1_FileName");
 const QString PortNameValue = QStringLiteral("cbPort_Name");
-constexpr int FirstNamedPort = 8;
 
 bool IsString(const QVariant& v) {
     return v.typeId() == QMetaType::QString;
@@ -81,7 +82,7 @@ void FormStorage::Restore(QWidget* errorParent, RememberedSettings& settings) {
         settings.openDialogFileName = TrimBlanks(v.toString());
     }
     if (const QVariant v = store->value(PortNameValue);
-        settings.cbPortTag >= FirstNamedPort && IsString(v)) {
+        settings.cbPortTag >= FixedPortCount && IsString(v)) {
         settings.cbPortName = TrimBlanks(v.toString());
     }
 }
@@ -96,7 +97,7 @@ bool FormStorage::Save(QWidget* errorParent, const RememberedSettings& settings)
         {CheckedValue, settings.cbCheckChecked ? QStringLiteral("True") : QStringLiteral("False")},
         {PortTagValue, QString::number(settings.cbPortTag)},
         {FileNameValue, TrimBlanks(settings.openDialogFileName)},
-        {PortNameValue, settings.cbPortTag >= FirstNamedPort ? settings.cbPortName : QString()},
+        {PortNameValue, settings.cbPortTag >= FixedPortCount ? settings.cbPortName : QString()},
     };
     for (const auto& [name, value] : values) {
         store->setValue(name, value);

@@ -26,13 +26,3 @@ TformHelp::TformHelp(QWidget* parent)
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
-
-void TformHelp::CentreOver(const QWidget& window) {
-    const QRect main = window.frameGeometry();
-    // Before its first showing this window's frame is not known yet; it is
-    // decorated as the main window is.
-    const QSize frame =
-        isVisible() ? frameGeometry().size() : size() + (main.size() - window.size());
-    move(main.left() + main.width() / 2 - frame.width() / 2,
-         main.top() + main.height() / 2 - frame.height() / 2);
-}

@@ -13,5 +13,4 @@ public:
 
     QPlainTextEdit* Memo1;
 
-    void CentreOver(const QWidget& window);
 };

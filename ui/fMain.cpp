@@ -2,6 +2,7 @@
 
 #include "Fonts.h"
 #include "MessageBoxes.h"
+#include "Placement.h"
 #include "fHelp.h"
 #include "fSearsh.h"
 #include "qt/QtText.h"
@@ -53,12 +54,16 @@ template <class F> AtScopeEnd(F) -> AtScopeEnd<F>;
 
 } // namespace
 
-TformMain::TformMain(PortConnection& port, EventPump& pump, const QString& executableName)
-    : VaComm1(port), FormStorage1(executableName), protocol_(state.images, port, pump) {
-    portDeviceName = [this](int number) {
-        const auto& ports = cbPort->Ports();
-        return number >= 1 && number <= ports.size() ? ports[number - 1].device : QString();
-    };
+TformMain::TformMain(PortConnection& port, EventPump& pump, const QString& executableName,
+                     DeviceForPort deviceForPort)
+    : VaComm1(port), FormStorage1(executableName), deviceForPort_(std::move(deviceForPort)),
+      protocol_(state.images, port, pump) {
+    if (!deviceForPort_) {
+        deviceForPort_ = [this](int number) {
+            const auto& ports = cbPort->Ports();
+            return number >= 1 && number <= ports.size() ? ports[number - 1].device : QString();
+        };
+    }
     setObjectName(QStringLiteral("formMain"));
     BuildControls();
     connect(&VaComm1, &PortConnection::RxChar, this, [this] { VaComm1RxChar(); });
@@ -271,13 +276,13 @@ void TformMain::cbPortChange() {
 }
 
 void TformMain::btnHelpClick() {
-    formHelp_->CentreOver(*this);
+    CentreOver(*formHelp_, *this);
     formHelp_->exec();
 }
 
 bool TformMain::OpenPort() {
     VaComm1.Close();
-    if (VaComm1.Open(portDeviceName(cbPort->currentIndex() + 1))) {
+    if (VaComm1.Open(deviceForPort_(cbPort->currentIndex() + 1))) {
         return true;
     }
     ShowMessage(this, texts::CannotOpenPort);
@@ -286,7 +291,7 @@ bool TformMain::OpenPort() {
 }
 
 void TformMain::ShowWaitWindow(std::string_view mode) {
-    formSearsh_->CentreOver(*this);
+    CentreOver(*formSearsh_, *this);
     formSearsh_->Animate1->Stop();
     formSearsh_->Animate1->SetClip(TAnimate::Clip::FindComputer);
     formSearsh_->Animate1->Play();
@@ -330,7 +335,7 @@ void TformMain::VaComm1RxChar() {
         }
         // A run always has the wait window on view, so nothing can touch the port meanwhile.
         if (!formSearsh_->isVisible()) {
-            formSearsh_->CentreOver(*this);
+            CentreOver(*formSearsh_, *this);
             formSearsh_->setWindowModality(Qt::ApplicationModal);
             formSearsh_->show();
         }

@@ -32,7 +32,12 @@ struct ProgramState {
 class TformMain : public QWidget {
     Q_OBJECT
 public:
-    TformMain(PortConnection& port, EventPump& pump, const QString& executableName);
+    // The device behind a port number (1 for the list's first entry); by
+    // default the one the port list found.
+    using DeviceForPort = std::function<QString(int number)>;
+
+    TformMain(PortConnection& port, EventPump& pump, const QString& executableName,
+              DeviceForPort deviceForPort = {});
     ~TformMain() override;
 
     // The wait and help windows, created after this one.
@@ -64,8 +69,6 @@ public:
     int cbPortTag = 0;           // the port list's remembered index
     QString cbPortName;          // and, past the eighth entry, its name
     QString OpenDialog1FileName; // the last path chosen in the open dialog
-    // The device behind a port number; a test can point it elsewhere.
-    std::function<QString(int)> portDeviceName;
 
     void FormShow();
     void BtnOpenClick();
@@ -89,6 +92,7 @@ private:
     void ShowWaitWindow(std::string_view mode);
     RememberedSettings CurrentSettings() const;
 
+    DeviceForPort deviceForPort_;
     SectorProtocol protocol_;
     TformSearsh* formSearsh_ = nullptr;
     TformHelp* formHelp_ = nullptr;

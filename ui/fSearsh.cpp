@@ -11,8 +11,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-namespace {} // namespace
-
 TformSearsh::TformSearsh(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("formSearsh"));
     setFixedSize(298, 101);
@@ -50,12 +48,6 @@ TformSearsh::TformSearsh(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Fra
     BtnCancel = new QPushButton(Q(texts::WaitClose), Panel1);
     BtnCancel->setGeometry(216, 72, 75, 21);
     connect(BtnCancel, &QPushButton::clicked, this, &TformSearsh::BtnCancelClick);
-}
-
-void TformSearsh::CentreOver(const QWidget& window) {
-    const QRect main = window.frameGeometry();
-    move(main.left() + main.width() / 2 - width() / 2,
-         main.top() + main.height() / 2 - height() / 2);
 }
 
 void TformSearsh::BtnCancelClick() {

@@ -24,9 +24,6 @@ public:
     QLabel* stInfo;
     QPushButton* BtnCancel;
 
-    // Places the window's centre over the centre of the given window.
-    void CentreOver(const QWidget& window);
-
     void BtnCancelClick();
     // The window cannot be closed while its Close button is disabled (a run is on).
     void reject() override;

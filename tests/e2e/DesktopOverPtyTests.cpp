@@ -17,11 +17,12 @@ namespace {
 class DesktopOverPty : public MainWindowTest {
 protected:
     void StartOnPty() {
-        formMain = std::make_unique<TformMain>(serial, realPump, ExecutableName);
+        formMain = std::make_unique<TformMain>(serial, realPump, ExecutableName, [this](int) {
+            return QString::fromStdString(pty.DevicePath());
+        });
         formSearsh = new TformSearsh(formMain.get());
         formHelp = new TformHelp(formMain.get());
         formMain->SetWindows(formSearsh, formHelp);
-        formMain->portDeviceName = [this](int) { return QString::fromStdString(pty.DevicePath()); };
         for (QFileDialog* d : {formMain->OpenDialog1, formMain->SaveDialog1}) {
             d->setOption(QFileDialog::DontUseNativeDialog);
         }

@@ -50,13 +50,12 @@ protected:
     static QString Stored(const QString& name) { return Settings().value(name).toString(); }
 
     void Start() {
-        formMain = std::make_unique<TformMain>(port, pump, ExecutableName);
+        formMain = std::make_unique<TformMain>(port, pump, ExecutableName, [](int n) {
+            return n > 0 ? QStringLiteral("COM%1").arg(n) : QString();
+        });
         formSearsh = new TformSearsh(formMain.get());
         formHelp = new TformHelp(formMain.get());
         formMain->SetWindows(formSearsh, formHelp);
-        formMain->portDeviceName = [](int n) {
-            return n > 0 ? QStringLiteral("COM%1").arg(n) : "";
-        };
         for (QFileDialog* d : {formMain->OpenDialog1, formMain->SaveDialog1}) {
             d->setOption(QFileDialog::DontUseNativeDialog);
         }

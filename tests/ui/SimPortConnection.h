@@ -18,6 +18,7 @@ public:
     QStringList devices{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"};
     QString openedDevice;
     int opens = 0;
+    std::function<void()> onClose; // called as an open port is closed
 
     bool Open(const QString& device) override {
         if (!devices.contains(device)) {
@@ -28,8 +29,8 @@ public:
         return true;
     }
     void Close() override {
-        if (!openedDevice.isEmpty()) {
-            emit Closing();
+        if (!openedDevice.isEmpty() && onClose) {
+            onClose();
         }
         openedDevice.clear();
     }

@@ -118,12 +118,12 @@ TEST_F(StartupTest, ClosingSavesTheSettingsBeforeThePortCloses) {
     ASSERT_EQ(port.openedDevice, "COM3") << "closing the wait window leaves the port open";
 
     std::map<QString, QString> atClosing;
-    QObject::connect(&port, &PortConnection::Closing, [&] {
+    port.onClose = [&] {
         for (const char* name :
              {"FormVersion", "cbCheck_Checked", "cbPort_Tag", "OpenDialog1_FileName"}) {
             atClosing[name] = Stored(name);
         }
-    });
+    };
     formMain->close();
     EXPECT_FALSE(port.IsOpen());
     const std::map<QString, QString> expected{{"FormVersion", "0"},
