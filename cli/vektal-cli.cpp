@@ -60,7 +60,7 @@ class SleepingPump : public QtEventPump {
 public:
     void DelayWithMessages(int ms) override {
         Check();
-        WaitWithMessages(ms, {[this] { return NowMs(); }, [] { QCoreApplication::processEvents(); },
+        WaitWithMessages(ms, {[this] { return TickMs(NowMs()); }, [] { QCoreApplication::processEvents(); },
                               [](std::int64_t left) {
                                   std::this_thread::sleep_for(std::chrono::milliseconds(left));
                               }});

@@ -23,13 +23,17 @@ public:
 
 // The waiting loop shared by the real pumps: dispatch once, then block
 // (handling whatever comes) for what is left of the time, until ms have passed
-// on a monotonic clock. It dispatches
-// at least once, also for ms of 0 or less, and never spins.
+// on a 32-bit millisecond tick counter. It dispatches at least once, also for
+// ms of 0 or less, and never spins. Time is the counter's difference modulo
+// 2^32, so neither its wrap nor its passing 2^31 ends a wait early.
 struct WaitHooks {
-    std::function<double()> nowMs;              // monotonic milliseconds, with fractions
+    std::function<std::uint32_t()> tickMs;      // the millisecond tick counter
     std::function<void()> dispatch;             // handle what is pending
     std::function<void(std::int64_t)> blockFor; // sleep, or wait for an event, up to this long
 };
+
+// A 32-bit millisecond tick counter read off a pump's clock.
+std::uint32_t TickMs(double nowMs);
 
 // With ready, the wait ends as soon as it holds after a dispatch; the result
 // says whether it did.

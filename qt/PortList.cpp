@@ -10,6 +10,11 @@
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 QString Describe(const QSerialPortInfo& info) {
@@ -20,6 +25,22 @@ QString Describe(const QSerialPortInfo& info) {
         }
     }
     return parts.join(QStringLiteral(", "));
+}
+
+// Whether the entry itself (not where a link leads) belongs to the user and,
+// for a folder, whether nobody else may write in it.
+bool UsersOwn(const QString& path, bool onlyUserWrites) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    Q_UNUSED(onlyUserWrites);
+    return true; // the temporary folder is the user's own
+#else
+    struct stat entry {};
+    if (::lstat(QFile::encodeName(path).constData(), &entry) != 0) {
+        return false;
+    }
+    return entry.st_uid == ::getuid() && (!onlyUserWrites || (entry.st_mode & 022) == 0);
+#endif
 }
 
 } // namespace
@@ -48,10 +69,13 @@ QList<PortEntry> ListPorts() {
             ports.append({info.portName(), device, Describe(info)});
         }
     }
-    const QDir simulated(QString::fromStdString(PathToUtf8(SimulatedPortsFolder())));
-    for (const QFileInfo& link : simulated.entryInfoList(QDir::System | QDir::Files)) {
-        if (link.isSymLink() && QFileInfo::exists(link.symLinkTarget()) &&
-            !known(link.absoluteFilePath())) {
+    const QString folder = QString::fromStdString(PathToUtf8(SimulatedPortsFolder()));
+    if (!UsersOwn(folder, true)) {
+        return ports;
+    }
+    for (const QFileInfo& link : QDir(folder).entryInfoList(QDir::System | QDir::Files)) {
+        if (link.isSymLink() && UsersOwn(link.absoluteFilePath(), false) &&
+            QFileInfo::exists(link.symLinkTarget()) && !known(link.absoluteFilePath())) {
             ports.append(
                 {link.fileName(), link.absoluteFilePath(),
                  Q(texts::SimulatedInstrument) + QStringLiteral(", ") + link.symLinkTarget()});

@@ -7,7 +7,7 @@
 
 bool QtEventPump::Wait(int ms, const std::function<bool()>& ready) {
     return WaitWithMessages(ms,
-                            {[this] { return NowMs(); }, [] { QCoreApplication::processEvents(); },
+                            {[this] { return TickMs(NowMs()); }, [] { QCoreApplication::processEvents(); },
                              [&ready](std::int64_t left) {
                                  QTimer wake;
                                  wake.setSingleShot(true);

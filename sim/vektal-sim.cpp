@@ -143,6 +143,10 @@ int main(int argc, char** argv) {
     std::error_code ec;
     if (o.link != "-") {
         std::filesystem::create_directories(link.parent_path(), ec);
+        if (!o.linkGiven) { // the tools list only a folder that nobody else may write
+            std::filesystem::permissions(link.parent_path(), std::filesystem::perms::owner_all,
+                                         ec);
+        }
         std::filesystem::remove(link, ec);
         std::filesystem::create_symlink(pty.DevicePath(), link, ec);
         if (ec) {

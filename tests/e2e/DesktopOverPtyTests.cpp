@@ -130,6 +130,7 @@ TEST_F(DesktopOverPty, InstrumentVanishesMidRun) {
         ASSERT_TRUE(RunUntilTheRunEnds(10000));
         EXPECT_EQ(formSearsh->stInfo->text(), "Ошибка считывания");
         EXPECT_EQ(formSearsh->Animate1->CurrentClip(), TAnimate::Clip::None);
+        EXPECT_TRUE(formSearsh->BtnCancel->isEnabled()) << "the window can be closed";
     });
     ASSERT_EQ(driver.boxes.size(), 1u);
     EXPECT_EQ(driver.boxes[0].icon, QMessageBox::Critical);

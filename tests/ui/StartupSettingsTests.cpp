@@ -8,6 +8,26 @@
 
 namespace {
 
+// Points the user's runtime folder, where the simulated ports are listed, at
+// a folder of the test's own for as long as it lives.
+class OwnRuntimeFolder {
+public:
+    OwnRuntimeFolder() : saved_(qgetenv("XDG_RUNTIME_DIR")) {
+        qputenv("XDG_RUNTIME_DIR", folder_.path().toLocal8Bit());
+    }
+    ~OwnRuntimeFolder() {
+        if (saved_.isNull()) {
+            qunsetenv("XDG_RUNTIME_DIR");
+        } else {
+            qputenv("XDG_RUNTIME_DIR", saved_);
+        }
+    }
+
+private:
+    QTemporaryDir folder_;
+    QByteArray saved_;
+};
+
 using StartupTest = MainWindowTest;
 
 TEST_F(StartupTest, FirstStartWithNothingStored) {
@@ -167,9 +187,9 @@ TEST_F(StartupTest, FailedSaveIsReportedAndTheWindowStillCloses) {
 
 TEST_F(StartupTest, PortPastTheEighthIsFoundAgainByName) {
     namespace fs = std::filesystem;
+    const OwnRuntimeFolder runtime;
     fs::create_directories(SimulatedPortsFolder());
-    const fs::path link = SimulatedPortsFolder() / ("ui-test-" + std::to_string(getpid()));
-    fs::remove(link);
+    const fs::path link = SimulatedPortsFolder() / "ui-test";
     fs::create_symlink("/dev/null", link);
     const QString name = QString::fromStdString(link.filename().string());
 
@@ -195,6 +215,27 @@ TEST_F(StartupTest, PortPastTheEighthIsFoundAgainByName) {
     fs::remove(link);
     Start();
     EXPECT_EQ(formMain->cbPort->currentIndex(), -1) << "a port that is gone is not chosen";
+}
+
+TEST_F(StartupTest, OnlyTheUsersOwnSimulatedPortsAreListed) {
+    namespace fs = std::filesystem;
+    const OwnRuntimeFolder runtime;
+    const fs::path folder = SimulatedPortsFolder();
+    fs::create_directories(folder);
+    fs::create_symlink("/dev/null", folder / "mine");
+    fs::create_symlink("/dev/null", folder / "planted");
+    auto listed = [](const char* name) {
+        const auto ports = ListPorts();
+        return std::any_of(ports.begin(), ports.end(),
+                           [&](const PortEntry& p) { return p.name == name; });
+    };
+    EXPECT_TRUE(listed("mine"));
+    if (::geteuid() == 0) { // only root can give a link away
+        ASSERT_EQ(::lchown((folder / "planted").c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(listed("planted")) << "a link someone else made";
+    }
+    fs::permissions(folder, fs::perms::others_write, fs::perm_options::add);
+    EXPECT_FALSE(listed("mine")) << "a folder anyone can write";
 }
 
 TEST(ErrorBoxTest, TitleAndTextRules) {
