@@ -1,9 +1,9 @@
 // ProgVektal: creates the main window, the wait window and the help window,
 // in that order, and runs the message loop until the main window closes.
 
-#include "ui/MessageBoxes.h"
 #include "qt/QtEventPump.h"
 #include "qt/QtSerialLine.h"
+#include "ui/MessageBoxes.h"
 #include "ui/fHelp.h"
 #include "ui/fMain.h"
 #include "ui/fSearsh.h"

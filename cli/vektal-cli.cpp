@@ -60,7 +60,8 @@ class SleepingPump : public QtEventPump {
 public:
     void DelayWithMessages(int ms) override {
         Check();
-        WaitWithMessages(ms, {[this] { return TickMs(NowMs()); }, [] { QCoreApplication::processEvents(); },
+        WaitWithMessages(ms, {[this] { return TickMs(NowMs()); },
+                              [] { QCoreApplication::processEvents(); },
                               [](std::int64_t left) {
                                   std::this_thread::sleep_for(std::chrono::milliseconds(left));
                               }});
@@ -230,6 +231,21 @@ bool AwaitHandshake(SerialLine& line, EventPump& pump, std::optional<double> tim
     }
 }
 
+// Opens the port and throws away what was waiting in the device from before,
+// so that an old "!" cannot start the run.
+bool OpenAndPurge(QtSerialLine& line, const QString& device) {
+    if (!line.Open(device)) {
+        return false;
+    }
+    try {
+        line.Purge();
+        return true;
+    } catch (const SerialError&) {
+        line.Close();
+        return false;
+    }
+}
+
 int Load(ProgramImages& images, const std::string& file) {
     switch (LoadProgramFile(images, PathFromUtf8(file)).outcome) {
     case LoadOutcome::Loaded:
@@ -283,7 +299,7 @@ int Transfer(const Arguments& a) {
         }
     }
     QtSerialLine line;
-    if (!line.Open(DeviceForPortName(a.port))) {
+    if (!OpenAndPurge(line, DeviceForPortName(a.port))) {
         Say(stderr, texts::CannotOpenPort.text);
         Say(stderr, texts::PortOpenHint);
         return ExitPort;

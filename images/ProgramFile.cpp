@@ -17,9 +17,14 @@ LoadResult LoadProgramFile(ProgramImages& images, const std::filesystem::path& p
     images.ProgramLoaded = 0;
     LoadResult result;
 
+    // Only a regular file: a pipe or a device would block the open or never end.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        result.outcome = LoadOutcome::CannotRead;
+        return result;
+    }
     // Opened for reading only: a read-only file or medium still loads.
     std::ifstream file(path, std::ios::binary);
-    std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
     if (!file.is_open() || ec) {
         result.outcome = LoadOutcome::CannotRead;

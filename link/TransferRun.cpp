@@ -71,6 +71,11 @@ RunOutcome ReadProgram(SectorProtocol& protocol, TransferView& view) {
 }
 
 RunOutcome WriteProgram(SectorProtocol& protocol, TransferView& view, bool check) {
+    // A load that failed after the write was armed leaves old bytes behind.
+    if (protocol.images().ProgramLoaded != 1) {
+        view.SetInfo(texts::InfoWriteFailed);
+        return RunOutcome::NotLoaded;
+    }
     const int n = std::min(protocol.images().SectorCount, WritableSectors);
     view.SetProgressRange(0, n);
     try {

@@ -25,7 +25,8 @@ public:
 // The instrument announces itself with 1 to 3 characters, one of them "!".
 bool IsHandshake(std::string_view text);
 
-enum class RunOutcome { Done, SectorFailed, CheckFailed };
+// NotLoaded: a write found no completely loaded program and sent nothing.
+enum class RunOutcome { Done, SectorFailed, CheckFailed, NotLoaded };
 
 // Reads sectors 0..511 into DeviceImage; a sector is tried twice.
 // A line error ends the run as a failed one and is passed on to the caller.
@@ -33,6 +34,7 @@ RunOutcome ReadProgram(SectorProtocol& protocol, TransferView& view);
 
 // Writes sectors 0..min(SectorCount, 506)-1 of FileImage; a sector is tried
 // twice. With check, each acknowledged sector is read back and compared.
+// Without a completely loaded program it sends nothing and fails.
 RunOutcome WriteProgram(SectorProtocol& protocol, TransferView& view, bool check);
 
 // What the handshake does for the armed mode: the state line, then the run.

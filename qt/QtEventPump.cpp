@@ -6,24 +6,24 @@
 #include <QTimer>
 
 bool QtEventPump::Wait(int ms, const std::function<bool()>& ready) {
-    return WaitWithMessages(ms,
-                            {[this] { return TickMs(NowMs()); }, [] { QCoreApplication::processEvents(); },
-                             [&ready](std::int64_t left) {
-                                 QTimer wake;
-                                 wake.setSingleShot(true);
-                                 wake.setTimerType(Qt::PreciseTimer);
-                                 wake.start(static_cast<int>(left));
-                                 if (ready) {
-                                     // Any event, such as data on the port, ends this block early.
-                                     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-                                 } else {
-                                     QEventLoop loop;
-                                     QObject::connect(&wake, &QTimer::timeout, &loop,
-                                                      &QEventLoop::quit);
-                                     loop.exec();
-                                 }
-                             }},
-                            ready);
+    return WaitWithMessages(
+        ms,
+        {[this] { return TickMs(NowMs()); }, [] { QCoreApplication::processEvents(); },
+         [&ready](std::int64_t left) {
+             QTimer wake;
+             wake.setSingleShot(true);
+             wake.setTimerType(Qt::PreciseTimer);
+             wake.start(static_cast<int>(left));
+             if (ready) {
+                 // Any event, such as data on the port, ends this block early.
+                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+             } else {
+                 QEventLoop loop;
+                 QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
+                 loop.exec();
+             }
+         }},
+        ready);
 }
 
 void QtEventPump::DelayWithMessages(int ms) {

@@ -144,8 +144,7 @@ int main(int argc, char** argv) {
     if (o.link != "-") {
         std::filesystem::create_directories(link.parent_path(), ec);
         if (!o.linkGiven) { // the tools list only a folder that nobody else may write
-            std::filesystem::permissions(link.parent_path(), std::filesystem::perms::owner_all,
-                                         ec);
+            std::filesystem::permissions(link.parent_path(), std::filesystem::perms::owner_all, ec);
         }
         std::filesystem::remove(link, ec);
         std::filesystem::create_symlink(pty.DevicePath(), link, ec);

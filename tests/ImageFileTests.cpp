@@ -5,6 +5,7 @@
 #include "Unprivileged.h"
 
 #include <fstream>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -78,7 +79,9 @@ TEST_F(LoadTest, OversizedFileIsRefusedAndKeepsTheImage) {
 TEST_F(LoadTest, UnreadablePathsFail) {
     ASSERT_EQ(LoadProgramFile(images, Write("a.bin", 10)).outcome, LoadOutcome::Loaded);
     fs::create_directory(dir_ / "folder.bin");
-    for (const fs::path& p : {dir_ / "missing.bin", dir_ / "folder.bin"}) {
+    // A pipe would block an open for ever; it is refused at once.
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.bin").c_str(), 0600), 0);
+    for (const fs::path& p : {dir_ / "missing.bin", dir_ / "folder.bin", dir_ / "pipe.bin"}) {
         SCOPED_TRACE(p);
         images.ProgramLoaded = 1;
         EXPECT_EQ(LoadProgramFile(images, p).outcome, LoadOutcome::CannotRead);

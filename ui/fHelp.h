@@ -12,5 +12,4 @@ public:
     explicit TformHelp(QWidget* parent = nullptr);
 
     QPlainTextEdit* Memo1;
-
 };

@@ -210,7 +210,8 @@ void TformMain::FormShow() {
         cbPort->setCurrentIndex(cbPortTag >= 0 ? cbPortTag : -1);
     }
     const QString remembered = OpenDialog1FileName;
-    if (!remembered.isEmpty() && QFileInfo::exists(remembered)) {
+    // A folder is not a file to load; anything else there is tried, and refused if it is no file.
+    if (!remembered.isEmpty() && QFileInfo::exists(remembered) && !QFileInfo(remembered).isDir()) {
         LoadProgram(remembered);
         return;
     }
@@ -257,10 +258,16 @@ void TformMain::BtnOpenClick() {
 
 void TformMain::BtnSaveAsClick() {
     SaveDialog1->selectFile(lastSavePath_);
+    const int readRunsBefore = state.readRuns;
     if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty()) {
         return; // a cancelled save changes nothing and says nothing
     }
     lastSavePath_ = SaveDialog1->selectedFiles().constFirst();
+    // A read that ran while the dialog was open may have left a mixed image.
+    if (state.images.DeviceImageValid != 1 || state.readRuns != readRunsBefore) {
+        ShowMessage(this, texts::CannotSaveFile);
+        return;
+    }
     if (SaveDeviceImage(state.images, lastSavePath_) != SaveOutcome::Saved) {
         ShowMessage(this, texts::CannotSaveFile);
     }
@@ -283,7 +290,12 @@ void TformMain::btnHelpClick() {
 bool TformMain::OpenPort() {
     VaComm1.Close();
     if (VaComm1.Open(deviceForPort_(cbPort->currentIndex() + 1))) {
-        return true;
+        // A "!" left in the device from before must not start the run.
+        try {
+            VaComm1.Purge();
+            return true;
+        } catch (const SerialError&) {
+        }
     }
     ShowMessage(this, texts::CannotOpenPort);
     VaComm1.Close();
@@ -330,7 +342,19 @@ void TformMain::VaComm1RxChar() {
     inHandshake_ = true;
     AtScopeEnd leaveHandshake{[this] { inHandshake_ = false; }};
     Guarded(formSearsh_, [this] {
-        if (!IsHandshake(VaComm1.ReadText())) {
+        WaitWindowView view(*formSearsh_, *BtnSaveAs);
+        std::string text;
+        try {
+            text = VaComm1.ReadText();
+        } catch (const SerialError& e) {
+            // The line failed while armed: wound up as a run that failed on its line.
+            EndRun();
+            view.SetInfo(state.TransferMode == ModeRead ? texts::InfoReadFailed
+                                                        : texts::InfoWriteFailed);
+            ShowDefaultError(formSearsh_, Q(e.what()));
+            return;
+        }
+        if (!IsHandshake(text)) {
             return;
         }
         // A run always has the wait window on view, so nothing can touch the port meanwhile.
@@ -346,26 +370,33 @@ void TformMain::VaComm1RxChar() {
         formSearsh_->BtnCancel->setEnabled(false);
 
         std::optional<QString> lineError;
+        RunOutcome outcome = RunOutcome::Done;
         {
             running_ = true;
-            AtScopeEnd windUp{[&] {
-                VaComm1.Close();
-                animation.Stop();
-                animation.SetClip(TAnimate::Clip::None);
-                formSearsh_->BtnCancel->setEnabled(true);
-                running_ = false;
-            }};
-            WaitWindowView view(*formSearsh_, *BtnSaveAs);
+            AtScopeEnd windUp{[this] { EndRun(); }};
             try {
-                RunTransfer(state.TransferMode, protocol_, view);
+                if (state.TransferMode == ModeRead) {
+                    ++state.readRuns;
+                }
+                outcome = RunTransfer(state.TransferMode, protocol_, view);
             } catch (const SerialError& e) {
-                lineError = QString::fromLocal8Bit(e.what());
+                lineError = Q(e.what());
             }
         }
         if (lineError) {
             ShowDefaultError(formSearsh_, *lineError);
+        } else if (outcome == RunOutcome::NotLoaded) {
+            ShowMessage(formSearsh_, texts::ProgramNotLoaded);
         }
     });
+}
+
+void TformMain::EndRun() {
+    VaComm1.Close();
+    formSearsh_->Animate1->Stop();
+    formSearsh_->Animate1->SetClip(TAnimate::Clip::None);
+    formSearsh_->BtnCancel->setEnabled(true);
+    running_ = false;
 }
 
 void TformMain::FormClose() {

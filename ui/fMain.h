@@ -27,6 +27,7 @@ class TformSearsh;
 struct ProgramState {
     ProgramImages images;
     int TransferMode = ModeNone;
+    int readRuns = 0; // how many read runs have started
 };
 
 class TformMain : public QWidget {
@@ -91,6 +92,8 @@ private:
     bool OpenPort();
     void ShowWaitWindow(std::string_view mode);
     RememberedSettings CurrentSettings() const;
+    // The end of a run, however it ended: port closed, no clip, Close enabled.
+    void EndRun();
 
     DeviceForPort deviceForPort_;
     SectorProtocol protocol_;

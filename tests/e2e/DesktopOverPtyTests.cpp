@@ -3,9 +3,9 @@
 
 #include "MainWindowFixture.h"
 
-#include "sim/PtyInstrument.h"
 #include "qt/QtEventPump.h"
 #include "qt/QtSerialLine.h"
+#include "sim/PtyInstrument.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

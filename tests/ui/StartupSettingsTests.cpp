@@ -4,6 +4,7 @@
 #include "ui/MessageBoxes.h"
 
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -123,6 +124,20 @@ TEST_F(StartupTest, RememberedFileMissingOrGrown) {
     EXPECT_EQ(driver.boxes[0].caption, "Ошибка");
     EXPECT_EQ(formMain->state.images.ProgramLoaded, 0);
     EXPECT_TRUE(formMain->stSizeFile->text().isEmpty());
+    formMain->close();
+
+    // A folder is no file to load; a pipe is refused at once instead of blocking.
+    Store({{"OpenDialog1_FileName", dir.path()}});
+    Start();
+    EXPECT_EQ(BoxTexts().size(), 1u);
+    EXPECT_TRUE(formMain->stNameFile->text().isEmpty());
+    formMain->close();
+    const QString pipe = dir.filePath("pipe.bin");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    Store({{"OpenDialog1_FileName", pipe}});
+    Start();
+    EXPECT_EQ(BoxTexts().back(), "Не могу считать файл");
+    EXPECT_EQ(formMain->state.images.ProgramLoaded, 0);
 }
 
 TEST_F(StartupTest, ClosingSavesTheSettingsBeforeThePortCloses) {

@@ -166,4 +166,75 @@ TEST_F(TransferTest, LineErrorWindsTheRunUp) {
     EXPECT_EQ(formMain->state.images.DeviceImageValid, 0);
 }
 
+TEST_F(TransferTest, ArmedWriteSendsNothingOnceTheProgramIsNoLongerLoaded) {
+    Start();
+    ChooseInDialog(formMain->BtnOpen, WriteFile("p.bin", 1024));
+    Arm(formMain->BtnWrite, [] {}); // closed: the tool stays armed
+    ChooseInDialog(formMain->BtnOpen, dir.filePath("missing.bin"));
+    ASSERT_EQ(formMain->state.images.ProgramLoaded, 0);
+    ASSERT_TRUE(port.IsOpen());
+
+    port.InstrumentSends("!");
+    EXPECT_EQ(port.instrument.writePackets, 0);
+    EXPECT_TRUE(port.line.hostToInstrument.empty()) << "nothing is sent";
+    EXPECT_EQ(formSearsh->stInfo->text(), "Ошибка записи");
+    EXPECT_TRUE(formSearsh->BtnCancel->isEnabled());
+    EXPECT_EQ(formSearsh->Animate1->CurrentClip(), TAnimate::Clip::None);
+    EXPECT_FALSE(port.IsOpen());
+    ASSERT_EQ(BoxTexts(), (std::vector<QString>{"Не могу считать файл", "Программа не загружена"}));
+    EXPECT_EQ(driver.boxes[1].caption, "Программатор");
+    EXPECT_EQ(driver.boxes[1].icon, QMessageBox::Warning);
+    formSearsh->BtnCancel->click();
+}
+
+TEST_F(TransferTest, ReadDuringTheSaveDialogIsNotSaved) {
+    FillInstrument(port.instrument);
+    Start();
+    Arm(formMain->BtnRead, [&] { port.InstrumentSends("!"); });
+    ASSERT_TRUE(formMain->BtnSaveAs->isEnabled());
+    const QString path = WriteFile("kept.bin", 10);
+    Arm(formMain->BtnRead, [] {}); // armed again, the wait window closed
+
+    // The instrument switches on while the save dialog is open; its read fails at 100.
+    port.instrument.faults = {{sim::Fault::NoReply, 100, 2}};
+    driver.Handle([&](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        if (!dialog) {
+            return;
+        }
+        port.InstrumentSends("!");
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->clearFocus();
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    formMain->BtnSaveAs->click();
+    driver.Handle(nullptr);
+    EXPECT_EQ(formMain->state.images.DeviceImageValid, 0);
+    EXPECT_EQ(BoxTexts(), std::vector<QString>{"Не могу сохранить в файл."});
+    QFile kept(path);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.size(), 10) << "nothing written";
+}
+
+TEST_F(TransferTest, LineErrorWhileArmedWindsUpAndStaleBytesStartNothing) {
+    Start();
+    // A "!" left waiting in the device before the port was opened.
+    port.line.InstrumentSends("!");
+    port.clock.advanceNs(5'000'000);
+    Arm(formMain->BtnRead, [&] {
+        port.InstrumentSends("x");
+        EXPECT_EQ(port.instrument.readRequests, 0) << "the old \"!\" was thrown away";
+        EXPECT_EQ(formSearsh->stInfo->text(), "Поиск прибора...");
+
+        port.line.Unplug();
+        port.InstrumentSends("!");
+        EXPECT_FALSE(port.IsOpen());
+        EXPECT_TRUE(formSearsh->BtnCancel->isEnabled());
+        EXPECT_EQ(formSearsh->Animate1->CurrentClip(), TAnimate::Clip::None);
+        EXPECT_EQ(formSearsh->stInfo->text(), "Ошибка считывания");
+    });
+    ASSERT_EQ(driver.boxes.size(), 1u);
+    EXPECT_EQ(driver.boxes[0].text, "Read error (5), Input/output error.");
+}
+
 } // namespace
