@@ -297,6 +297,9 @@ int Transfer(const Arguments& a) {
         if (const int status = Load(images, a.file); status != ExitDone) {
             return status;
         }
+    } else if (!CanSaveTo(QString::fromStdString(a.file))) {
+        Say(stderr, texts::CannotSaveFile.text); // said now, not after the whole read
+        return ExitUsage;
     }
     QtSerialLine line;
     if (!OpenAndPurge(line, DeviceForPortName(a.port))) {
@@ -349,6 +352,10 @@ int main(int argc, char** argv) {
     // Qt's own event dispatcher wakes more cheaply than GLib's for every
     // burst of bytes from the port.
     qputenv("QT_NO_GLIB", "1");
+#ifdef SIGPIPE
+    // A closed standard output changes no result: the write fails quietly instead.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vektal-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VEKTAL_VERSION));

@@ -49,6 +49,15 @@ bool ReplaceThroughShortName(const QFileInfo& target, std::span<const std::uint8
 
 } // namespace
 
+bool CanSaveTo(const QString& path) {
+    const QFileInfo target(path);
+    if (target.exists()) {
+        return target.isFile() && target.isWritable();
+    }
+    const QFileInfo folder(target.absolutePath());
+    return folder.isDir() && folder.isWritable();
+}
+
 SaveOutcome SaveDeviceImage(const ProgramImages& images, const QString& path) {
     const QFileInfo target(path);
     // A device, a pipe or a folder must not become a plain file, and a file

@@ -11,3 +11,7 @@
 // leading to its file, which gets the data and keeps its permissions. A target
 // that may not be written, or that is not a regular file, is left untouched.
 SaveOutcome SaveDeviceImage(const ProgramImages& images, const QString& path);
+
+// Whether a save to path stands a chance: a regular file the user may write,
+// or a new name in a folder the user may write. Checked before a long read.
+bool CanSaveTo(const QString& path);

@@ -2,6 +2,10 @@
 
 #include "link/WireConstants.h"
 
+#ifndef Q_OS_WIN
+#include <sys/file.h>
+#endif
+
 QtSerialLine::QtSerialLine(QObject* parent) : PortConnection(parent) {
     connect(&port_, &QSerialPort::readyRead, this, &PortConnection::RxChar);
 }
@@ -20,6 +24,14 @@ bool QtSerialLine::Open(const QString& device) {
     if (!port_.open(QIODevice::ReadWrite)) {
         return false;
     }
+#ifndef Q_OS_WIN
+    // Qt locks the port by the name it was given, which a link or root gets
+    // around; a lock on the device itself holds for every name and for root.
+    if (::flock(static_cast<int>(port_.handle()), LOCK_EX | LOCK_NB) != 0) {
+        port_.close();
+        return false;
+    }
+#endif
     // A device without modem lines (a pseudo-terminal) refuses these; it is
     // still a usable line.
     port_.setDataTerminalReady(false);

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -268,6 +270,60 @@ TEST_F(CliTest, ProgressBarOnATerminal) {
     EXPECT_NE(f.err.find("сектор 64/64 100%"), std::string::npos) << f.err;
     EXPECT_NE(f.err.find("B/s"), std::string::npos);
     EXPECT_NE(f.err.find("осталось 0:00"), std::string::npos);
+}
+
+TEST_F(CliTest, HostileUse) {
+    StartInstrument({"--power-on", "enter"});
+    const fs::path program = Program("p.bin", 2 * 256);
+
+    // A target that cannot be written is reported before the port is touched.
+    const Finished unwritable = Cli(Fast("read", dir_ / "no-such-folder" / "r.bin"), 10s);
+    EXPECT_EQ(unwritable.status, 2);
+    EXPECT_EQ(unwritable.err, "Не могу сохранить в файл.\n");
+
+    // The device is locked for every name it has, also for root.
+    const fs::path alias = dir_ / "alias";
+    fs::create_symlink(device_, alias);
+    Process holder({VEKTAL_CLI_PATH, "read", "--port", device_, (dir_ / "r.bin").string()});
+    std::this_thread::sleep_for(500ms);
+    const Finished second = Cli(Fast("write", program), 10s);
+    EXPECT_EQ(second.status, 3) << second.err;
+    const Finished third = Cli({"write", "--port", alias.string(), program.string()}, 10s);
+    EXPECT_EQ(third.status, 3) << third.err;
+    holder.Signal(SIGINT);
+    EXPECT_EQ(holder.Wait(10s).status, 130);
+
+    // A closed standard output changes no result.
+    Process piped({"/bin/bash", "-c",
+                   std::string(VEKTAL_CLI_PATH) + " write --pace fast --port " + device_ + " " +
+                       program.string() + " | true; exit ${PIPESTATUS[0]}"});
+    std::this_thread::sleep_for(500ms);
+    sim_->Type("\n");
+    EXPECT_EQ(piped.Wait(20s).status, 0);
+}
+
+TEST_F(CliTest, TimeoutHoldsOnALineThatNeverFallsSilent) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string line = ptsname(master);
+    std::atomic<bool> stop{false};
+    std::thread talker([&] {
+        while (!stop) {
+            [[maybe_unused]] const auto n = ::write(master, "x", 1);
+            std::this_thread::sleep_for(2ms);
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const Finished f =
+        Cli({"read", "--port", line, "--timeout", "1", (dir_ / "r.bin").string()}, 10s);
+    const auto took = std::chrono::steady_clock::now() - start;
+    stop = true;
+    talker.join();
+    ::close(master);
+    EXPECT_EQ(f.status, 4) << f.err;
+    EXPECT_LT(took, 5s);
 }
 
 } // namespace
