@@ -162,17 +162,32 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, OnSignal);
     std::signal(SIGHUP, OnSignal);
 
+    // Standard input is read in small pieces, and only the start of a line is
+    // kept, so that endless input neither grows the simulator nor stops a signal.
+    constexpr std::size_t LongestLine = 64;
+    std::string line;
     while (!stopRequested) {
         pollfd in{STDIN_FILENO, POLLIN, 0};
         const int ready = o.powerOnEnter ? ::poll(&in, 1, 100) : (::usleep(100'000), 0);
-        if (ready > 0) {
-            std::string line;
-            if (!std::getline(std::cin, line)) {
-                break;
+        if (ready <= 0) {
+            continue;
+        }
+        char piece[256];
+        const ssize_t n = ::read(STDIN_FILENO, piece, sizeof piece);
+        if (n <= 0) {
+            break;
+        }
+        for (ssize_t i = 0; i < n; ++i) {
+            if (piece[i] != '\n') {
+                if (line.size() < LongestLine) {
+                    line.push_back(piece[i]);
+                }
+                continue;
             }
             // A line of text is sent as the greeting instead of "!".
             pty.Send(line.empty() ? sim::InstrumentModel::PowerOnText() : line);
             std::cerr << "Прибор включен\n";
+            line.clear();
         }
     }
 

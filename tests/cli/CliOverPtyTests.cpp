@@ -300,6 +300,10 @@ TEST_F(CliTest, HostileUse) {
     std::this_thread::sleep_for(500ms);
     sim_->Type("\n");
     EXPECT_EQ(piped.Wait(20s).status, 0);
+
+    // Endless input without a newline neither grows the simulator nor stops
+    // it from ending on SIGTERM (which StopInstrument checks).
+    sim_->Type(std::string(4 << 20, 'x'));
 }
 
 TEST_F(CliTest, TimeoutHoldsOnALineThatNeverFallsSilent) {
