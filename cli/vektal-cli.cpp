@@ -21,12 +21,14 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <string>
@@ -89,7 +91,7 @@ private:
 struct Arguments {
     std::string command;
     QString port;
-    std::string file;
+    std::filesystem::path file;
     bool verify = false;
     bool quiet = false;
     Pace pace = Pace::Standard;
@@ -113,8 +115,29 @@ int Usage(const QString& problem) {
 }
 
 // Reads the command line; on a mistake, says what it is.
-std::optional<Arguments> Parse(QCommandLineParser& parser, const QStringList& args,
+// The file as the user named it. On Linux Qt's decoding of the command line
+// loses the bytes of a name that is not valid UTF-8, so the name is taken
+// from argv as it stands.
+std::filesystem::path FileAsGiven(const QString& decoded, int argc, char** argv) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return std::filesystem::path(decoded.toStdWString());
+#else
+    for (int i = argc - 1; i >= 1; --i) {
+        const std::string_view before = argv[i - 1];
+        if (QString::fromLocal8Bit(argv[i]) == decoded && before != "--port" &&
+            before != "--timeout" && before != "--pace") {
+            return std::filesystem::path(argv[i]);
+        }
+    }
+    return std::filesystem::path(QFile::encodeName(decoded).toStdString());
+#endif
+}
+
+std::optional<Arguments> Parse(QCommandLineParser& parser, int argc, char** argv,
                                QString* problem) {
+    const QStringList args = QCoreApplication::arguments();
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("the port"),
                                   QStringLiteral("PORT"));
     const QCommandLineOption verify(QStringLiteral("verify"),
@@ -159,7 +182,9 @@ std::optional<Arguments> Parse(QCommandLineParser& parser, const QStringList& ar
         *problem = QStringLiteral("unexpected argument");
         return std::nullopt;
     }
-    a.file = positional.size() == 2 ? positional[1].toStdString() : std::string();
+    if (positional.size() == 2) {
+        a.file = FileAsGiven(positional[1], argc, argv);
+    }
     a.port = parser.value(port);
     a.verify = parser.isSet(verify);
     a.quiet = parser.isSet(quiet);
@@ -246,8 +271,8 @@ bool OpenAndPurge(QtSerialLine& line, const QString& device) {
     }
 }
 
-int Load(ProgramImages& images, const std::string& file) {
-    switch (LoadProgramFile(images, PathFromUtf8(file)).outcome) {
+int Load(ProgramImages& images, const std::filesystem::path& file) {
+    switch (LoadProgramFile(images, file).outcome) {
     case LoadOutcome::Loaded:
         return ExitDone;
     case LoadOutcome::TooLarge:
@@ -272,7 +297,7 @@ int Report(const Arguments& a, ProgramImages& images, RunOutcome outcome) {
         return ExitFailed;
     }
     if (a.command == "read") {
-        if (SaveDeviceImage(images, QString::fromStdString(a.file)) != SaveOutcome::Saved) {
+        if (SaveDeviceImage(images, a.file) != SaveOutcome::Saved) {
             Say(stderr, texts::CannotSaveFile.text);
             return ExitUsage;
         }
@@ -297,7 +322,7 @@ int Transfer(const Arguments& a) {
         if (const int status = Load(images, a.file); status != ExitDone) {
             return status;
         }
-    } else if (!CanSaveTo(QString::fromStdString(a.file))) {
+    } else if (!CanSaveTo(a.file)) {
         Say(stderr, texts::CannotSaveFile.text); // said now, not after the whole read
         return ExitUsage;
     }
@@ -361,7 +386,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(VEKTAL_VERSION));
     QCommandLineParser parser;
     QString problem;
-    const auto arguments = Parse(parser, QCoreApplication::arguments(), &problem);
+    const auto arguments = Parse(parser, argc, argv, &problem);
     if (!arguments) {
         return Usage(problem);
     }

@@ -1,18 +1,44 @@
 #include "FileSaving.h"
 
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QUuid>
 
-#include <filesystem>
 #include <system_error>
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
 
 namespace {
 
 // QSaveFile replaces a file through a temporary name of the target's name and
 // seven characters more, which a name near the system's 255-byte limit cannot take.
 constexpr qsizetype LongestNameWithRoom = 255 - 7;
+
+QString ToQString(const fs::path& path) {
+#ifdef Q_OS_WIN
+    return QString::fromStdWString(path.native());
+#else
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+#endif
+}
+
+fs::path ToPath(const QString& path) {
+#ifdef Q_OS_WIN
+    return fs::path(path.toStdWString());
+#else
+    return fs::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+// Whether Qt's spelling of the name leads to the same file: on Linux a name
+// need not be valid UTF-8, and Qt cannot spell such a one.
+bool QtCanName(const fs::path& path) {
+    return ToPath(ToQString(path)) == path;
+}
 
 bool WriteAndCommit(const QString& path, std::span<const std::uint8_t> bytes) {
     QSaveFile file(path);
@@ -26,20 +52,24 @@ bool WriteAndCommit(const QString& path, std::span<const std::uint8_t> bytes) {
     return file.commit(); // flushed to the disk before it takes the target's place
 }
 
-// For such a name: the data goes to a short new name beside the target, which
-// then takes the target's place and its permissions.
-bool ReplaceThroughShortName(const QFileInfo& target, std::span<const std::uint8_t> bytes) {
-    const QString beside = target.absoluteDir().filePath(
-        QStringLiteral(".vektal-") + QUuid::createUuid().toString(QUuid::Id128).left(12));
+// For a name QSaveFile cannot work with: the data goes to a short new name
+// beside the target, which then takes the target's place and its permissions.
+bool ReplaceThroughShortName(const fs::path& target, std::span<const std::uint8_t> bytes) {
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    if (!QtCanName(folder)) {
+        return false;
+    }
+    const QString beside = ToQString(folder) + QStringLiteral("/.vektal-") +
+                           QUuid::createUuid().toString(QUuid::Id128).left(12);
     if (!WriteAndCommit(beside, bytes)) {
         return false;
     }
     std::error_code ec;
-    if (QFile::setPermissions(beside, target.permissions())) {
-        std::filesystem::rename(beside.toStdU16String(), target.filePath().toStdU16String(), ec);
-    } else {
-        ec = std::make_error_code(std::errc::operation_not_permitted);
+    if (const auto existing = fs::status(target, ec); fs::exists(existing)) {
+        fs::permissions(ToPath(beside), existing.permissions(), ec);
     }
+    ec.clear();
+    fs::rename(ToPath(beside), target, ec);
     if (ec) {
         QFile::remove(beside);
         return false;
@@ -47,30 +77,49 @@ bool ReplaceThroughShortName(const QFileInfo& target, std::span<const std::uint8
     return true;
 }
 
-} // namespace
-
-bool CanSaveTo(const QString& path) {
-    const QFileInfo target(path);
-    if (target.exists()) {
-        return target.isFile() && target.isWritable();
-    }
-    const QFileInfo folder(target.absolutePath());
-    return folder.isDir() && folder.isWritable();
+bool UserMayWrite(const fs::path& path) {
+#ifdef Q_OS_WIN
+    return QFileInfo(ToQString(path)).isWritable();
+#else
+    return ::access(path.c_str(), W_OK) == 0;
+#endif
 }
 
-SaveOutcome SaveDeviceImage(const ProgramImages& images, const QString& path) {
-    const QFileInfo target(path);
+} // namespace
+
+bool CanSaveTo(const fs::path& path) {
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    if (fs::exists(status)) {
+        return fs::is_regular_file(status) && UserMayWrite(path);
+    }
+    const fs::path folder = fs::absolute(path, ec).parent_path();
+    return fs::is_directory(folder, ec) && UserMayWrite(folder);
+}
+
+SaveOutcome SaveDeviceImage(const ProgramImages& images, const fs::path& path) {
     // A device, a pipe or a folder must not become a plain file, and a file
     // the user may not write must not be replaced through its folder.
-    if (target.exists() && (!target.isFile() || !target.isWritable())) {
+    std::error_code ec;
+    const bool exists = fs::exists(fs::status(path, ec));
+    if (exists && !CanSaveTo(path)) {
         return SaveOutcome::Failed;
     }
     const auto bytes = SavedBytes(images);
-    if (target.exists()) {
-        const QFileInfo real(target.canonicalFilePath()); // where a link leads
-        if (QFile::encodeName(real.fileName()).size() > LongestNameWithRoom) {
-            return ReplaceThroughShortName(real, bytes) ? SaveOutcome::Saved : SaveOutcome::Failed;
+    fs::path real = path;
+    if (exists) {
+        real = fs::canonical(path, ec); // where a link leads
+        if (ec) {
+            return SaveOutcome::Failed;
         }
     }
-    return WriteAndCommit(path, bytes) ? SaveOutcome::Saved : SaveOutcome::Failed;
+    if (!QtCanName(path) ||
+        (exists && QFile::encodeName(ToQString(real.filename())).size() > LongestNameWithRoom)) {
+        return ReplaceThroughShortName(real, bytes) ? SaveOutcome::Saved : SaveOutcome::Failed;
+    }
+    return WriteAndCommit(ToQString(path), bytes) ? SaveOutcome::Saved : SaveOutcome::Failed;
+}
+
+SaveOutcome SaveDeviceImage(const ProgramImages& images, const QString& path) {
+    return SaveDeviceImage(images, ToPath(path));
 }

@@ -81,16 +81,17 @@ protected:
 
 TEST_F(CliTest, WriteReadBackAndCompare) {
     StartInstrument();
-    const fs::path program = Program("prog.bin", 1000);
+    // Names that are not valid UTF-8 are used as the bytes given.
+    const fs::path program = Program("prog\xff.bin", 1000);
     Finished w = Cli({"write", "--port", device_, "--verify", "--pace", "fast", program.string()});
     EXPECT_EQ(w.status, 0) << w.err;
     EXPECT_EQ(w.out, "Данные записаны\n");
     EXPECT_NE(w.err.find("Поиск прибора..."), std::string::npos);
 
-    Finished r = Cli(Fast("read", dir_ / "back.bin"));
+    Finished r = Cli(Fast("read", dir_ / "back\xfe.bin"));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Данные считаны\n");
-    const auto back = Read(dir_ / "back.bin");
+    const auto back = Read(dir_ / "back\xfe.bin");
     const auto sent = Read(program);
     ASSERT_EQ(back.size(), 131072u);
     EXPECT_TRUE(std::equal(sent.begin(), sent.end(), back.begin()));

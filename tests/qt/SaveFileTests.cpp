@@ -130,7 +130,15 @@ TEST_F(SaveTest, KeepsPermissionsLinksAndLongNames) {
     images.DeviceImage[0] ^= 0xFF;
     ASSERT_EQ(Save(dir_ / longName), SaveOutcome::Saved);
     EXPECT_TRUE(HoldsTheImage(dir_ / longName));
-    EXPECT_EQ(FilesInFolder(), 4u);
+
+    // A name that is not valid UTF-8 is written under its own bytes, new and again.
+    const fs::path odd = dir_ / "odd\xff.bin";
+    for (int i = 0; i < 2; ++i) {
+        images.DeviceImage[1] = static_cast<std::uint8_t>(i);
+        ASSERT_EQ(SaveDeviceImage(images, odd), SaveOutcome::Saved);
+        EXPECT_TRUE(HoldsTheImage(odd));
+    }
+    EXPECT_EQ(FilesInFolder(), 5u);
 }
 
 } // namespace
