@@ -75,6 +75,10 @@ inline constexpr std::string_view ButtonWrite = "Записать програм
 inline constexpr std::string_view HintWrite = "Записать программу в прибор";
 inline constexpr std::string_view FileFilter = "*.bin";
 
+// The default error box when the instrument or its adapter vanishes mid-run,
+// followed by the port and the system's detail.
+inline constexpr std::string_view PortConnectionLost = "Потеряна связь с портом";
+
 // Port list and command line.
 inline constexpr std::string_view SimulatedInstrument = "Имитатор прибора ВЕКТАЛ-7";
 inline constexpr std::string_view PortOpenHint =

@@ -2,8 +2,15 @@
 
 #include "link/WireConstants.h"
 
+#include "QtText.h"
+
+#include "images/OperatorTexts.h"
+
+#include <cerrno>
+#include <cstring>
 #ifndef Q_OS_WIN
 #include <sys/file.h>
+#include <termios.h>
 #endif
 
 QtSerialLine::QtSerialLine(QObject* parent) : PortConnection(parent) {
@@ -15,6 +22,7 @@ bool QtSerialLine::Open(const QString& device) {
     if (device.isEmpty()) {
         return false;
     }
+    device_ = device;
     port_.setPortName(device);
     port_.setBaudRate(wire::BaudRate);
     port_.setDataBits(QSerialPort::Data8);
@@ -51,9 +59,28 @@ void QtSerialLine::ThrowOnLineError() {
     const auto error = port_.error();
     if (!port_.isOpen() || (error != QSerialPort::NoError && error != QSerialPort::TimeoutError &&
                             error != QSerialPort::UnsupportedOperationError)) {
-        const QString text = port_.isOpen() ? port_.errorString() : QStringLiteral("port closed");
-        throw SerialError((port_.portName() + QStringLiteral(": ") + text).toStdString());
+        throw SerialError(U8(LostLineText()));
     }
+}
+
+QString QtSerialLine::LostLineText() {
+    // Qt's own text depends on which call noticed the loss; the device itself
+    // is asked once more, so that the same event always reads the same.
+    QString detail;
+#ifndef Q_OS_WIN
+    termios settings{};
+    if (port_.isOpen() && ::tcgetattr(static_cast<int>(port_.handle()), &settings) != 0) {
+        const int code = errno;
+        detail = QStringLiteral("Read error (%1), %2")
+                     .arg(code)
+                     .arg(QString::fromLocal8Bit(std::strerror(code)));
+    }
+#endif
+    if (detail.isEmpty()) {
+        detail = port_.isOpen() ? port_.errorString() : QStringLiteral("port closed");
+    }
+    return Q(texts::PortConnectionLost) + QLatin1Char(' ') + device_ + QStringLiteral(". ") +
+           detail;
 }
 
 void QtSerialLine::TakeWhatHasArrived() {

@@ -25,6 +25,9 @@ public:
 private:
     void TakeWhatHasArrived();
     void ThrowOnLineError();
+    // What a lost line is reported as, the same whichever call noticed it.
+    QString LostLineText();
 
     QSerialPort port_;
+    QString device_;
 };

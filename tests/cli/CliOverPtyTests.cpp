@@ -227,6 +227,10 @@ TEST_F(CliTest, BadPortFileAndUsage) {
          {"read", "--port", device_, "--timeout", "inf", "x.bin"},
          2,
          "vektal-cli: --timeout needs a number of seconds\n"},
+        {"timeout not a number",
+         {"read", "--port", device_, "--timeout", "nan", "x.bin"},
+         2,
+         "vektal-cli: --timeout needs a number of seconds\n"},
         {"unknown option", {"read", "--speed", "9"}, 2, "vektal-cli: Unknown option 'speed'.\n"},
     };
     for (const Case& c : cases) {
@@ -276,6 +280,13 @@ TEST_F(CliTest, ProgressBarOnATerminal) {
 TEST_F(CliTest, HostileUse) {
     StartInstrument({"--power-on", "enter"});
     const fs::path program = Program("p.bin", 2 * 256);
+
+    // A "!" sent before the port was opened waits in the device; it starts nothing.
+    sim_->Type("\n");
+    std::this_thread::sleep_for(300ms);
+    const Finished stale =
+        Cli({"read", "--port", device_, "--timeout", "1", (dir_ / "r.bin").string()}, 10s);
+    EXPECT_EQ(stale.status, 4) << stale.err;
 
     // A target that cannot be written is reported before the port is touched.
     const Finished unwritable = Cli(Fast("read", dir_ / "no-such-folder" / "r.bin"), 10s);

@@ -134,7 +134,9 @@ TEST_F(DesktopOverPty, InstrumentVanishesMidRun) {
     });
     ASSERT_EQ(driver.boxes.size(), 1u);
     EXPECT_EQ(driver.boxes[0].icon, QMessageBox::Critical);
-    EXPECT_FALSE(driver.boxes[0].text.isEmpty());
+    EXPECT_EQ(driver.boxes[0].text,
+              QStringLiteral("Потеряна связь с портом %1. Read error (5), Input/output error.")
+                  .arg(QString::fromStdString(pty.DevicePath())));
     EXPECT_FALSE(serial.IsOpen());
     EXPECT_FALSE(formMain->BtnSaveAs->isEnabled());
     EXPECT_FALSE(formSearsh->isVisible());
