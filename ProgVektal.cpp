@@ -3,6 +3,7 @@
 
 #include "qt/QtEventPump.h"
 #include "qt/QtSerialLine.h"
+#include "qt/Translation.h"
 #include "ui/MessageBoxes.h"
 #include "ui/fHelp.h"
 #include "ui/fMain.h"
@@ -13,6 +14,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    LoadQtRussian(app);
     const QString executable = QCoreApplication::applicationFilePath();
 
     QtSerialLine port;

@@ -18,6 +18,8 @@
 #include "qt/PortList.h"
 #include "qt/QtEventPump.h"
 #include "qt/QtSerialLine.h"
+#include "qt/QtText.h"
+#include "qt/Translation.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -138,21 +140,18 @@ std::filesystem::path FileAsGiven(const QString& decoded, int argc, char** argv)
 std::optional<Arguments> Parse(QCommandLineParser& parser, int argc, char** argv,
                                QString* problem) {
     const QStringList args = QCoreApplication::arguments();
-    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("the port"),
+    const QCommandLineOption port(QStringLiteral("port"), Q(texts::HelpPort),
                                   QStringLiteral("PORT"));
-    const QCommandLineOption verify(QStringLiteral("verify"),
-                                    QStringLiteral("read each written sector back"));
-    const QCommandLineOption timeout(QStringLiteral("timeout"),
-                                     QStringLiteral("wait at most this long for the instrument"),
+    const QCommandLineOption verify(QStringLiteral("verify"), Q(texts::HelpVerify));
+    const QCommandLineOption timeout(QStringLiteral("timeout"), Q(texts::HelpTimeout),
                                      QStringLiteral("SECONDS"));
-    const QCommandLineOption pace(QStringLiteral("pace"), QStringLiteral("standard or fast"),
+    const QCommandLineOption pace(QStringLiteral("pace"), Q(texts::HelpPace),
                                   QStringLiteral("PACE"));
-    const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("no progress"));
+    const QCommandLineOption quiet(QStringLiteral("quiet"), Q(texts::HelpQuiet));
     parser.setApplicationDescription(QString::fromUtf8(UsageText).trimmed());
     parser.addOptions({port, verify, timeout, pace, quiet});
-    parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("ports, read, write or compare"));
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("the .bin file"));
+    parser.addPositionalArgument(QStringLiteral("command"), Q(texts::HelpCommand));
+    parser.addPositionalArgument(QStringLiteral("file"), Q(texts::HelpFile));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     if (!parser.parse(args)) {
@@ -382,6 +381,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 #endif
     QCoreApplication app(argc, argv);
+    LoadQtRussian(app);
     QCoreApplication::setApplicationName(QStringLiteral("vektal-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VEKTAL_VERSION));
     QCommandLineParser parser;

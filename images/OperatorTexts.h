@@ -85,6 +85,13 @@ inline constexpr std::string_view PortOpenHint =
     "Проверьте, что прибор подключен, порт не занят другой программой и у вас есть права на "
     "него (в Linux: группа dialout).";
 inline constexpr std::string_view NoInstrument = "Прибор не ответил";
+inline constexpr std::string_view HelpPort = "порт: COM1..COM8 или путь к устройству";
+inline constexpr std::string_view HelpVerify = "прочитать каждый записанный сектор и сверить";
+inline constexpr std::string_view HelpTimeout = "ждать прибор не дольше стольких секунд";
+inline constexpr std::string_view HelpPace = "темп: standard (как в приборе) или fast";
+inline constexpr std::string_view HelpQuiet = "не показывать ход работы";
+inline constexpr std::string_view HelpCommand = "ports, read, write или compare";
+inline constexpr std::string_view HelpFile = "файл программы .bin";
 inline constexpr std::string_view Interrupted = "Прервано";
 inline constexpr std::string_view CompareFileByte = "файл";
 inline constexpr std::string_view CompareDeviceByte = "прибор";

@@ -21,7 +21,8 @@ bool IsString(const QVariant& v) {
 
 } // namespace
 
-FormStorage::FormStorage(QString executableName) : executableName_(std::move(executableName)) {}
+FormStorage::FormStorage(QString executableName, QString settingsFile)
+    : executableName_(std::move(executableName)), settingsFile_(std::move(settingsFile)) {}
 
 QString FormStorage::TrimBlanks(const QString& text) {
     // Blanks and control characters: everything at or below the space.
@@ -37,6 +38,9 @@ QString FormStorage::TrimBlanks(const QString& text) {
 }
 
 std::unique_ptr<QSettings> FormStorage::OpenStore() const {
+    if (!settingsFile_.isEmpty()) {
+        return std::make_unique<QSettings>(settingsFile_, QSettings::IniFormat);
+    }
 #ifdef Q_OS_WIN
     return std::make_unique<QSettings>(
         QStringLiteral("HKEY_CURRENT_USER\\Software\\%1\\TformMain").arg(executableName_),

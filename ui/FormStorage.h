@@ -20,7 +20,9 @@ struct RememberedSettings {
 
 class FormStorage {
 public:
-    explicit FormStorage(QString executableName);
+    // With a settings file, the values are kept there instead of in the
+    // operator's store (the registry on Windows).
+    explicit FormStorage(QString executableName, QString settingsFile = {});
 
     // Reads the stored values over the given ones; values that are missing or
     // unusable leave them as they are. A "FormVersion" that is not a string is
@@ -36,5 +38,6 @@ private:
     std::unique_ptr<QSettings> OpenStore() const;
 
     QString executableName_;
+    QString settingsFile_;
     bool restored_ = false;
 };

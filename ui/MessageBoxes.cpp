@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 
 #include <exception>
@@ -39,6 +40,13 @@ QMessageBox::Icon IconOf(texts::MessageIcon icon) {
 
 void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text) {
     QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+    // At least wide enough for the caption and the title bar's buttons: a
+    // box as short as "OK" would cut its caption off.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const int width = box.fontMetrics().horizontalAdvance(caption) + CaptionRoom;
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     box.exec();
 }
 
@@ -61,7 +69,7 @@ void Guarded(QWidget* parent, const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& e) {
-        ShowDefaultError(parent, QString::fromLocal8Bit(e.what()));
+        ShowDefaultError(parent, Q(e.what())); // our error texts are UTF-8 everywhere
     } catch (...) {
         ShowDefaultError(parent, QStringLiteral("Unknown error"));
     }

@@ -55,9 +55,9 @@ template <class F> AtScopeEnd(F) -> AtScopeEnd<F>;
 } // namespace
 
 TformMain::TformMain(PortConnection& port, EventPump& pump, const QString& executableName,
-                     DeviceForPort deviceForPort)
-    : VaComm1(port), FormStorage1(executableName), deviceForPort_(std::move(deviceForPort)),
-      protocol_(state.images, port, pump) {
+                     Setup setup)
+    : VaComm1(port), FormStorage1(executableName, setup.settingsFile),
+      deviceForPort_(std::move(setup.deviceForPort)), protocol_(state.images, port, pump) {
     if (!deviceForPort_) {
         deviceForPort_ = [this](int number) {
             const auto& ports = cbPort->Ports();

@@ -33,12 +33,16 @@ struct ProgramState {
 class TformMain : public QWidget {
     Q_OBJECT
 public:
-    // The device behind a port number (1 for the list's first entry); by
-    // default the one the port list found.
+    // The device behind a port number (1 for the list's first entry).
     using DeviceForPort = std::function<QString(int number)>;
+    // What a test chooses instead of the operator's own.
+    struct Setup {
+        DeviceForPort deviceForPort; // by default the one the port list found
+        QString settingsFile;        // by default the operator's store (the registry on Windows)
+    };
 
     TformMain(PortConnection& port, EventPump& pump, const QString& executableName,
-              DeviceForPort deviceForPort = {});
+              Setup setup = {});
     ~TformMain() override;
 
     // The wait and help windows, created after this one.

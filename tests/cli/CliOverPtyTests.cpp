@@ -231,7 +231,10 @@ TEST_F(CliTest, BadPortFileAndUsage) {
          {"read", "--port", device_, "--timeout", "nan", "x.bin"},
          2,
          "vektal-cli: --timeout needs a number of seconds\n"},
-        {"unknown option", {"read", "--speed", "9"}, 2, "vektal-cli: Unknown option 'speed'.\n"},
+        {"unknown option",
+         {"read", "--speed", "9"},
+         2,
+         "vektal-cli: Неизвестный параметр «speed».\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

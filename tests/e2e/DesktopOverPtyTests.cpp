@@ -17,9 +17,10 @@ namespace {
 class DesktopOverPty : public MainWindowTest {
 protected:
     void StartOnPty() {
-        formMain = std::make_unique<TformMain>(serial, realPump, ExecutableName, [this](int) {
-            return QString::fromStdString(pty.DevicePath());
-        });
+        formMain = std::make_unique<TformMain>(
+            serial, realPump, ExecutableName,
+            TformMain::Setup{[this](int) { return QString::fromStdString(pty.DevicePath()); },
+                             SettingsFile()});
         formSearsh = new TformSearsh(formMain.get());
         formHelp = new TformHelp(formMain.get());
         formMain->SetWindows(formSearsh, formHelp);

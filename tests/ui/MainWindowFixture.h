@@ -30,29 +30,30 @@ class MainWindowTest : public ::testing::Test {
 protected:
     static inline const QString ExecutableName = QStringLiteral("ProgVektalTest");
 
-    void SetUp() override { QFile::remove(Settings().fileName()); }
+    void SetUp() override { QFile::remove(SettingsFile()); }
     void TearDown() override {
         if (formMain && formMain->isVisible()) {
             formMain->close();
         }
     }
 
-    static QSettings Settings() {
-        return QSettings(QSettings::IniFormat, QSettings::UserScope, ExecutableName,
-                         QStringLiteral("TformMain"));
-    }
-    static void Store(const std::map<QString, QString>& values) {
+    // The test's own store: never the operator's settings or registry.
+    QString SettingsFile() const { return dir.filePath(QStringLiteral("TformMain.ini")); }
+    QSettings Settings() const { return QSettings(SettingsFile(), QSettings::IniFormat); }
+    void Store(const std::map<QString, QString>& values) {
         QSettings s = Settings();
         for (const auto& [k, v] : values) {
             s.setValue(k, v);
         }
     }
-    static QString Stored(const QString& name) { return Settings().value(name).toString(); }
+    QString Stored(const QString& name) const { return Settings().value(name).toString(); }
 
     void Start() {
-        formMain = std::make_unique<TformMain>(port, pump, ExecutableName, [](int n) {
-            return n > 0 ? QStringLiteral("COM%1").arg(n) : QString();
-        });
+        formMain = std::make_unique<TformMain>(
+            port, pump, ExecutableName,
+            TformMain::Setup{
+                [](int n) { return n > 0 ? QStringLiteral("COM%1").arg(n) : QString(); },
+                SettingsFile()});
         formSearsh = new TformSearsh(formMain.get());
         formHelp = new TformHelp(formMain.get());
         formMain->SetWindows(formSearsh, formHelp);

@@ -3,6 +3,7 @@
 #include "images/OperatorTexts.h"
 #include "qt/QtText.h"
 
+#include <QDialogButtonBox>
 #include <QPlainTextEdit>
 
 namespace {
@@ -77,6 +78,25 @@ TEST_F(WindowsTest, ControlsCarryTheirTexts) {
         }
     }
     EXPECT_GE(formMain->cbCheck->width(), formMain->cbCheck->sizeHint().width());
+}
+
+TEST_F(WindowsTest, QtsOwnWordsAreRussian) {
+    Start();
+    QStringList buttons;
+    driver.Handle([&](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        if (!dialog) {
+            return;
+        }
+        for (QAbstractButton* b : dialog->findChild<QDialogButtonBox*>()->buttons()) {
+            buttons << b->text();
+        }
+        dialog->reject();
+    });
+    formMain->BtnOpen->click();
+    driver.Handle(nullptr);
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{"&Открыть", "Отмена"}));
 }
 
 } // namespace
