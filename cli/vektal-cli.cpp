@@ -10,6 +10,7 @@
 // port cannot be opened; 4 no "!" before --timeout; 130 interrupted.
 
 #include "CliView.h"
+#include "Console.h"
 
 #include "images/OperatorTexts.h"
 #include "images/ProgramFile.h"
@@ -25,17 +26,14 @@
 #include <QCoreApplication>
 #include <QFile>
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <optional>
 #include <string>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -47,12 +45,6 @@ enum ExitStatus {
     ExitNoInstrument = 4,
     ExitInterrupted = 130
 };
-
-std::atomic<bool> interrupted{false};
-
-void OnInterrupt(int) {
-    interrupted = true;
-}
 
 struct InterruptedError {};
 
@@ -77,14 +69,14 @@ public:
     }
     bool WaitFor(int ms, const std::function<bool()>& ready) override {
         Check();
-        const bool done = QtEventPump::WaitFor(ms, [&] { return interrupted || ready(); });
+        const bool done = QtEventPump::WaitFor(ms, [&] { return Interrupted() || ready(); });
         Check();
         return done;
     }
 
 private:
     static void Check() {
-        if (interrupted) {
+        if (Interrupted()) {
             throw InterruptedError{};
         }
     }
@@ -328,18 +320,15 @@ int Transfer(const Arguments& a) {
     QtSerialLine line;
     if (!OpenAndPurge(line, DeviceForPortName(a.port))) {
         Say(stderr, texts::CannotOpenPort.text);
-        Say(stderr, texts::PortOpenHint);
+        Say(stderr, PortOpenHint());
         return ExitPort;
     }
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    CatchInterrupts();
 
     SleepingPump pump;
     SectorProtocol protocol(images, line, pump);
     protocol.SetPace(a.pace);
-    CliView view(stderr, isatty(STDERR_FILENO) != 0, a.quiet);
+    CliView view(stderr, ErrorIsTerminal(), a.quiet);
     try {
         if (!a.quiet) {
             Say(stderr, texts::InfoSearching);
@@ -376,10 +365,7 @@ int main(int argc, char** argv) {
     // Qt's own event dispatcher wakes more cheaply than GLib's for every
     // burst of bytes from the port.
     qputenv("QT_NO_GLIB", "1");
-#ifdef SIGPIPE
-    // A closed standard output changes no result: the write fails quietly instead.
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
+    PrepareConsole();
     QCoreApplication app(argc, argv);
     LoadQtRussian(app);
     QCoreApplication::setApplicationName(QStringLiteral("vektal-cli"));

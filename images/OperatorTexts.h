@@ -84,6 +84,9 @@ inline constexpr std::string_view SimulatedInstrument = "Имитатор при
 inline constexpr std::string_view PortOpenHint =
     "Проверьте, что прибор подключен, порт не занят другой программой и у вас есть права на "
     "него (в Linux: группа dialout).";
+inline constexpr std::string_view PortOpenHintWindows =
+    "Проверьте, что прибор подключен, порт не занят другой программой и драйвер "
+    "адаптера установлен (Диспетчер устройств, раздел \"Порты (COM и LPT)\").";
 inline constexpr std::string_view NoInstrument = "Прибор не ответил";
 inline constexpr std::string_view HelpPort = "порт: COM1..COM8 или путь к устройству";
 inline constexpr std::string_view HelpVerify = "прочитать каждый записанный сектор и сверить";

@@ -2,8 +2,9 @@
 # Installs what building and testing ProgVektal needs on Debian 12, if missing.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
-          qt6-base-dev qt6-serialport-dev libgl-dev xvfb xauth)
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev googletest
+          qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgl-dev xvfb xauth
+          g++-mingw-w64-x86-64-posix wine64 dpkg-dev)
 
 missing=()
 for p in "${packages[@]}"; do
