@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <random>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include "Unprivileged.h"
 
-#include <fstream>
 #include <sys/stat.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -15,7 +21,7 @@ class TempFolder : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
-               ("vektal-" + std::to_string(::getpid()) + "-" +
+               ("vektal-" + std::to_string(std::random_device{}()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
@@ -79,9 +85,7 @@ TEST_F(LoadTest, OversizedFileIsRefusedAndKeepsTheImage) {
 TEST_F(LoadTest, UnreadablePathsFail) {
     ASSERT_EQ(LoadProgramFile(images, Write("a.bin", 10)).outcome, LoadOutcome::Loaded);
     fs::create_directory(dir_ / "folder.bin");
-    // A pipe would block an open for ever; it is refused at once.
-    ASSERT_EQ(::mkfifo((dir_ / "pipe.bin").c_str(), 0600), 0);
-    for (const fs::path& p : {dir_ / "missing.bin", dir_ / "folder.bin", dir_ / "pipe.bin"}) {
+    for (const fs::path& p : {dir_ / "missing.bin", dir_ / "folder.bin"}) {
         SCOPED_TRACE(p);
         images.ProgramLoaded = 1;
         EXPECT_EQ(LoadProgramFile(images, p).outcome, LoadOutcome::CannotRead);
@@ -89,6 +93,34 @@ TEST_F(LoadTest, UnreadablePathsFail) {
     }
 }
 
+TEST_F(LoadTest, PipeIsRefusedAtOnce) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no named pipes in the file system";
+#else
+    // Opening a pipe would block for ever.
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.bin").c_str(), 0600), 0);
+    images.ProgramLoaded = 1;
+    EXPECT_EQ(LoadProgramFile(images, dir_ / "pipe.bin").outcome, LoadOutcome::CannotRead);
+    EXPECT_EQ(images.ProgramLoaded, 0);
+#endif
+}
+
+#ifdef _WIN32
+TEST_F(LoadTest, FileThatMayNotBeWrittenLoads) {
+    const auto path = Write("ro.bin", 512);
+    // Read-only, and held open by another program that lets others only read.
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    const HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(std::ofstream(path, std::ios::app).is_open()) << "the file refuses writing";
+    EXPECT_EQ(LoadProgramFile(images, path).outcome, LoadOutcome::Loaded);
+    EXPECT_EQ(images.SectorCount, 2);
+    // Let go and cleared again, so that the folder can be removed.
+    CloseHandle(holder);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+#else
 TEST_F(LoadTest, FileThatMayNotBeWrittenLoads) {
     const auto path = Write("ro.bin", 512);
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
@@ -103,14 +135,38 @@ TEST_F(LoadTest, FileThatMayNotBeWrittenLoads) {
     });
     EXPECT_EQ(result, 0) << "2: the file could be written; 1: it did not load";
 }
+#endif
 
-TEST_F(LoadTest, CyrillicNameLoadsAndShowsItsName) {
-    const auto path = Write("прошивка ВЕКТАЛ.bin", 1000);
-    const LoadResult r = LoadProgramFile(images, path);
-    ASSERT_EQ(r.outcome, LoadOutcome::Loaded);
-    EXPECT_EQ(r.fileName, "прошивка ВЕКТАЛ.bin");
-    EXPECT_EQ(r.sizeText, "1000");
-    EXPECT_EQ(r.sectorsText, "4");
+TEST_F(LoadTest, CyrillicNamesLoadAndShowTheirNames) {
+    fs::create_directory(dir_ / PathFromUtf8("Программы"));
+    for (const char* name : {"прошивка ВЕКТАЛ.bin", "Программы/версия 2.bin"}) {
+        SCOPED_TRACE(name);
+        const auto path = Write(name, 1000);
+        const LoadResult r = LoadProgramFile(images, path);
+        ASSERT_EQ(r.outcome, LoadOutcome::Loaded);
+        EXPECT_EQ(r.fileName, PathToUtf8(path.filename()));
+        EXPECT_EQ(r.fullPath, PathToUtf8(path));
+        EXPECT_NE(r.fullPath.find(PathToUtf8(path.parent_path().filename())), std::string::npos);
+        EXPECT_EQ(r.sizeText, "1000");
+        EXPECT_EQ(r.sectorsText, "4");
+    }
+}
+
+TEST_F(LoadTest, LineEndAndEndOfFileBytesSurviveALoadAndACompare) {
+    // Bytes a text-mode read would change or stop at on Windows.
+    const std::string bytes("\x0A\x0D\x1A\x0D\x0A\x1A\x00\xFF", 8);
+    const fs::path path = dir_ / "control.bin";
+    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    ASSERT_EQ(LoadProgramFile(images, path).outcome, LoadOutcome::Loaded);
+    EXPECT_EQ(images.ProgramSize, bytes.size());
+    EXPECT_TRUE(
+        std::equal(bytes.begin(), bytes.end(), images.FileImage.begin(),
+                   [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
+    std::copy(images.FileImage.begin(), images.FileImage.end(), images.DeviceImage.begin());
+    images.DeviceImageValid = 1;
+    EXPECT_EQ(CompareImages(images).outcome, CompareOutcome::Equal);
+    images.DeviceImage[2] = 0x1B;
+    EXPECT_EQ(CompareImages(images).differences, 1u);
 }
 
 TEST(CompareTest, CountsOnlyLoadedBytesWithinWritableSectors) {
