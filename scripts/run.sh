@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and installs ProgVektal, vektal-cli and vektal-sim, then shows
+# Sets up, builds and installs ProgVektal, vektal-cli and vektal-sim (as the
+# Debian package progvektal), then shows
 # the main job against a simulated instrument holding a sample program: in
 # ProgVektal where there is a display, through vektal-cli where there is none.
 set -euo pipefail
@@ -12,8 +13,10 @@ sudo=""
 if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
-$sudo cmake --install build --prefix /usr/local
-bin=/usr/local/bin
+# Installed as an operator would: the Debian package, with what it depends on.
+(cd build && cpack -G DEB > /dev/null)
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --reinstall "$PWD"/build/progvektal_*.deb
+bin=/usr/bin
 
 work=$(mktemp -d)
 sample="$work/sample.bin"

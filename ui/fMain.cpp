@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -229,7 +230,7 @@ void TformMain::LoadProgram(const QString& path) {
     switch (r.outcome) {
     case LoadOutcome::Loaded:
         stNameFile->setText(Q(r.fileName));
-        stNameFile->setToolTip(Q(r.fullPath));
+        stNameFile->setToolTip(QDir::toNativeSeparators(Q(r.fullPath)));
         stSizeFile->setText(Q(r.sizeText));
         stKolSect->setText(Q(r.sectorsText));
         for (QLabel* l : {stNameFile, stSizeFile, stKolSect}) {
@@ -251,7 +252,8 @@ void TformMain::BtnOpenClick() {
     if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) {
         return;
     }
-    const QString path = OpenDialog1->selectedFiles().constFirst();
+    // Shown and kept as the system writes paths: "C:\..." on Windows.
+    const QString path = QDir::toNativeSeparators(OpenDialog1->selectedFiles().constFirst());
     OpenDialog1FileName = path;
     LoadProgram(path);
 }

@@ -69,6 +69,15 @@ TEST_F(SaveTest, WritesTheWholeMemoryOverAnExistingFile) {
     EXPECT_EQ(FilesInFolder(), 2u) << "no temporary file is left";
 }
 
+TEST_F(SaveTest, TargetHeldOpenByAnotherProgramIsReplacedWhole) {
+    const auto path = Write("held.bin", 300, 'h');
+    std::ifstream holder(path, std::ios::binary); // another program reading it
+    ASSERT_EQ(Save(path), SaveOutcome::Saved);
+    EXPECT_TRUE(HoldsTheImage(path));
+    const std::string seen{std::istreambuf_iterator<char>(holder), {}};
+    EXPECT_EQ(seen, std::string(300, 'h')) << "the reader keeps the old file whole";
+}
+
 TEST_F(SaveTest, FailedWriteLeavesTheOldFileWhole) {
     const auto path = Write("old.bin", 5000, 'o');
     const auto old = Read(path);
