@@ -1,16 +1,20 @@
-// vektal-cli: the ВЕКТАЛ-7 programmer for scripts and terminals.
+// vektal-cli: the ВЕКТАЛ-7 programmer for scripts, terminals and production lines.
 //
 //   vektal-cli ports
 //   vektal-cli read    --port PORT FILE
 //   vektal-cli write   --port PORT [--verify] FILE
 //   vektal-cli compare --port PORT FILE
+//   vektal-cli station write FILE --port PORT [--port PORT ...] [--count N]
 //
 // Exit status: 0 done; 1 the run or the check failed, or compare found
 // differences; 2 bad usage or a file that cannot be read or written; 3 the
 // port cannot be opened; 4 no "!" before --timeout; 130 interrupted.
 
+#include "CliLink.h"
 #include "CliView.h"
 #include "Console.h"
+#include "RunRecord.h"
+#include "Station.h"
 
 #include "images/OperatorTexts.h"
 #include "images/ProgramFile.h"
@@ -46,45 +50,12 @@ enum ExitStatus {
     ExitInterrupted = 130
 };
 
-struct InterruptedError {};
-
-// The command line's pump has no windows to keep alive. Its fixed delays
-// dispatch what is pending once (the port's queued writes) and then sleep
-// through the rest, so that the bytes a reply brings do not wake it one burst
-// at a time; only WaitFor wakes on arriving data. Ctrl-C ends any wait.
-class SleepingPump : public QtEventPump {
-public:
-    void DelayWithMessages(int ms) override {
-        Check();
-        WaitWithMessages(ms, {[this] { return TickMs(NowMs()); },
-                              [] { QCoreApplication::processEvents(); },
-                              [](std::int64_t left) {
-                                  std::this_thread::sleep_for(std::chrono::milliseconds(left));
-                              }});
-        Check();
-    }
-    void ProcessMessages() override {
-        Check();
-        QtEventPump::ProcessMessages();
-    }
-    bool WaitFor(int ms, const std::function<bool()>& ready) override {
-        Check();
-        const bool done = QtEventPump::WaitFor(ms, [&] { return Interrupted() || ready(); });
-        Check();
-        return done;
-    }
-
-private:
-    static void Check() {
-        if (Interrupted()) {
-            throw InterruptedError{};
-        }
-    }
-};
-
 struct Arguments {
     std::string command;
     QString port;
+    QStringList ports; // the station's
+    std::optional<std::filesystem::path> log;
+    std::optional<int> count;
     std::filesystem::path file;
     bool verify = false;
     bool quiet = false;
@@ -96,12 +67,15 @@ void Say(std::FILE* out, std::string_view text) {
     std::fprintf(out, "%.*s\n", static_cast<int>(text.size()), text.data());
 }
 
-const char* const UsageText = "usage: vektal-cli ports\n"
-                              "       vektal-cli read    --port PORT FILE\n"
-                              "       vektal-cli write   --port PORT [--verify] FILE\n"
-                              "       vektal-cli compare --port PORT FILE\n"
-                              "options: --timeout SECONDS  --pace standard|fast  --quiet\n"
-                              "PORT is COM1 to COM8 or a device path\n";
+const char* const UsageText =
+    "usage: vektal-cli ports\n"
+    "       vektal-cli read    --port PORT FILE\n"
+    "       vektal-cli write   --port PORT [--verify] FILE\n"
+    "       vektal-cli compare --port PORT FILE\n"
+    "       vektal-cli station write FILE --port PORT [--port PORT ...]\n"
+    "                          [--verify] [--count N]\n"
+    "options: --timeout SECONDS  --pace standard|fast  --quiet  --log FILE\n"
+    "PORT is COM1 to COM8 or a device path\n";
 
 int Usage(const QString& problem) {
     std::fprintf(stderr, "vektal-cli: %s\n%s", qPrintable(problem), UsageText);
@@ -121,7 +95,8 @@ std::filesystem::path FileAsGiven(const QString& decoded, int argc, char** argv)
     for (int i = argc - 1; i >= 1; --i) {
         const std::string_view before = argv[i - 1];
         if (QString::fromLocal8Bit(argv[i]) == decoded && before != "--port" &&
-            before != "--timeout" && before != "--pace") {
+            before != "--timeout" && before != "--pace" && before != "--log" &&
+            before != "--count") {
             return std::filesystem::path(argv[i]);
         }
     }
@@ -140,8 +115,11 @@ std::optional<Arguments> Parse(QCommandLineParser& parser, int argc, char** argv
     const QCommandLineOption pace(QStringLiteral("pace"), Q(texts::HelpPace),
                                   QStringLiteral("PACE"));
     const QCommandLineOption quiet(QStringLiteral("quiet"), Q(texts::HelpQuiet));
+    const QCommandLineOption log(QStringLiteral("log"), Q(texts::HelpLog), QStringLiteral("FILE"));
+    const QCommandLineOption count(QStringLiteral("count"), Q(texts::HelpCount),
+                                   QStringLiteral("N"));
     parser.setApplicationDescription(QString::fromUtf8(UsageText).trimmed());
-    parser.addOptions({port, verify, timeout, pace, quiet});
+    parser.addOptions({port, verify, timeout, pace, quiet, log, count});
     parser.addPositionalArgument(QStringLiteral("command"), Q(texts::HelpCommand));
     parser.addPositionalArgument(QStringLiteral("file"), Q(texts::HelpFile));
     const QCommandLineOption help = parser.addHelpOption();
@@ -165,18 +143,43 @@ std::optional<Arguments> Parse(QCommandLineParser& parser, int argc, char** argv
     }
     a.command = positional[0].toStdString();
     if (a.command != "ports" && a.command != "read" && a.command != "write" &&
-        a.command != "compare") {
+        a.command != "compare" && a.command != "station") {
         *problem = QStringLiteral("unknown command");
         return std::nullopt;
     }
-    if (positional.size() > 2 || (parser.isSet(verify) && a.command != "write")) {
+    const bool station = a.command == "station";
+    // The station's only job is "write": "station write FILE".
+    const qsizetype fileAt = station ? 2 : 1;
+    if (station && (positional.size() < 2 || positional[1] != QStringLiteral("write"))) {
+        *problem = QStringLiteral("the station's command is write");
+        return std::nullopt;
+    }
+    if (positional.size() > fileAt + 1 ||
+        (parser.isSet(verify) && a.command != "write" && !station) ||
+        (parser.isSet(count) && !station)) {
         *problem = QStringLiteral("unexpected argument");
         return std::nullopt;
     }
-    if (positional.size() == 2) {
-        a.file = FileAsGiven(positional[1], argc, argv);
+    if (positional.size() == fileAt + 1) {
+        a.file = FileAsGiven(positional[fileAt], argc, argv);
+    }
+    a.ports = parser.values(port);
+    if (a.ports.size() > 1 && !station) {
+        *problem = QStringLiteral("unexpected argument");
+        return std::nullopt;
     }
     a.port = parser.value(port);
+    if (parser.isSet(log)) {
+        a.log = std::filesystem::path(QFile::encodeName(parser.value(log)).toStdString());
+    }
+    if (parser.isSet(count)) {
+        bool ok = false;
+        a.count = parser.value(count).toInt(&ok);
+        if (!ok || *a.count < 1) {
+            *problem = QStringLiteral("--count needs a number of instruments");
+            return std::nullopt;
+        }
+    }
     a.verify = parser.isSet(verify);
     a.quiet = parser.isSet(quiet);
     if (parser.isSet(timeout)) {
@@ -211,57 +214,6 @@ int ListPortsCommand() {
     return ExitDone;
 }
 
-// The instrument announces itself with "!": waits for it for ever or until the
-// time limit. A burst is judged whole, once the line has fallen silent.
-bool AwaitHandshake(SerialLine& line, EventPump& pump, std::optional<double> timeoutSeconds) {
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    auto msLeft = [&] {
-        return timeoutSeconds
-                   ? *timeoutSeconds * 1000 -
-                         std::chrono::duration<double, std::milli>(Clock::now() - start).count()
-                   : std::numeric_limits<double>::infinity();
-    };
-    constexpr double Slice = 100;
-    for (;;) {
-        const double left = msLeft();
-        if (left <= 0) {
-            return false;
-        }
-        if (!pump.WaitFor(static_cast<int>(std::min(Slice, left + 1)),
-                          [&] { return line.BytesWaiting() > 0; })) {
-            continue;
-        }
-        // A burst longer than a handshake is dropped at once, so that a line
-        // that never falls silent keeps nothing and the time limit holds.
-        for (std::size_t seen = 0; seen != line.BytesWaiting();) {
-            seen = line.BytesWaiting();
-            if (seen > wire::HandshakeMaxLength || msLeft() <= 0) {
-                break;
-            }
-            pump.DelayWithMessages(wire::QuietLineGap);
-        }
-        if (IsHandshake(line.ReadText())) {
-            return true;
-        }
-    }
-}
-
-// Opens the port and throws away what was waiting in the device from before,
-// so that an old "!" cannot start the run.
-bool OpenAndPurge(QtSerialLine& line, const QString& device) {
-    if (!line.Open(device)) {
-        return false;
-    }
-    try {
-        line.Purge();
-        return true;
-    } catch (const SerialError&) {
-        line.Close();
-        return false;
-    }
-}
-
 int Load(ProgramImages& images, const std::filesystem::path& file) {
     switch (LoadProgramFile(images, file).outcome) {
     case LoadOutcome::Loaded:
@@ -276,7 +228,10 @@ int Load(ProgramImages& images, const std::filesystem::path& file) {
     return ExitUsage;
 }
 
-int Report(const Arguments& a, ProgramImages& images, RunOutcome outcome) {
+// Says how the run ended and gives its exit status; the record learns what
+// only the command knows (the read's saved bytes, the comparison).
+int Report(const Arguments& a, ProgramImages& images, RunOutcome outcome, RunRecord& record) {
+    record.outcome = OutcomeName(outcome);
     if (a.command == "write") {
         Say(stdout, outcome == RunOutcome::Done          ? texts::InfoWriteDone
                     : outcome == RunOutcome::CheckFailed ? texts::InfoCheckFailed
@@ -292,11 +247,16 @@ int Report(const Arguments& a, ProgramImages& images, RunOutcome outcome) {
             Say(stderr, texts::CannotSaveFile.text);
             return ExitUsage;
         }
+        record.sha256 = Sha256Hex(SavedBytes(images));
+        record.size = static_cast<qint64>(MaxProgramSize);
         Say(stdout, texts::InfoReadDone);
         return ExitDone;
     }
     constexpr std::size_t Listed = 16;
     const CompareResult r = CompareImages(images, Listed);
+    if (r.outcome == CompareOutcome::Different) {
+        record.outcome = QStringLiteral("differences");
+    }
     Say(stdout, CompareMessage(r).text);
     for (const ByteDifference& d : r.first) {
         std::printf("0x%05zX: %.*s 0x%02X, %.*s 0x%02X\n", d.offset,
@@ -317,6 +277,11 @@ int Transfer(const Arguments& a) {
         Say(stderr, texts::CannotSaveFile.text); // said now, not after the whole read
         return ExitUsage;
     }
+    RecordLog log(QCoreApplication::applicationVersion());
+    if (a.log && !log.Open(*a.log)) {
+        Say(stderr, texts::CannotSaveFile.text);
+        return ExitUsage;
+    }
     QtSerialLine line;
     if (!OpenAndPurge(line, DeviceForPortName(a.port))) {
         Say(stderr, texts::CannotOpenPort.text);
@@ -325,10 +290,29 @@ int Transfer(const Arguments& a) {
     }
     CatchInterrupts();
 
-    SleepingPump pump;
+    SleepingPump pump(Interrupted);
     SectorProtocol protocol(images, line, pump);
     protocol.SetPace(a.pace);
-    CliView view(stderr, ErrorIsTerminal(), a.quiet);
+    CliView shown(stderr, ErrorIsTerminal(), a.quiet);
+    TallyView view(shown);
+    RunRecord record;
+    record.port = a.port;
+    record.command = QString::fromStdString(a.command);
+    record.file = FullPath(a.file);
+    record.verify = a.verify;
+    if (a.command != "read") {
+        record.sha256 = Sha256Hex({images.FileImage.data(), images.ProgramSize});
+        record.size = static_cast<qint64>(images.ProgramSize);
+    }
+    auto start = std::chrono::steady_clock::now();
+    // Every run that began is recorded, however it ended.
+    auto recordRun = [&](bool done) {
+        view.Into(record, done);
+        record.retries = protocol.SectorsRetried;
+        record.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        log.Append(record);
+    };
     try {
         if (!a.quiet) {
             Say(stderr, texts::InfoSearching);
@@ -341,18 +325,30 @@ int Transfer(const Arguments& a) {
         const int mode = a.command != "write" ? ModeRead
                          : a.verify           ? ModeWriteWithCheck
                                               : ModeWrite;
+        record.started = QDateTime::currentDateTimeUtc();
+        start = std::chrono::steady_clock::now();
         const RunOutcome outcome = RunTransfer(mode, protocol, view);
-        view.Finish();
+        shown.Finish();
         line.Close();
-        return Report(a, images, outcome);
+        const int status = Report(a, images, outcome, record);
+        recordRun(outcome == RunOutcome::Done);
+        return status;
     } catch (const InterruptedError&) {
-        view.Finish();
+        shown.Finish();
         line.Close();
+        if (record.started.isValid()) {
+            record.outcome = QStringLiteral("interrupted");
+            recordRun(false);
+        }
         Say(stderr, texts::Interrupted);
         return ExitInterrupted;
     } catch (const SerialError& e) {
-        view.Finish();
+        shown.Finish();
         line.Close();
+        if (record.started.isValid()) {
+            record.outcome = QStringLiteral("line-error");
+            recordRun(false);
+        }
         Say(stderr, e.what());
         Say(stdout, a.command == "write" ? texts::InfoWriteFailed : texts::InfoReadFailed);
         return ExitFailed;
@@ -376,5 +372,10 @@ int main(int argc, char** argv) {
     if (!arguments) {
         return Usage(problem);
     }
-    return arguments->command == "ports" ? ListPortsCommand() : Transfer(*arguments);
+    const Arguments& a = *arguments;
+    if (a.command == "station") {
+        return RunStation({a.file, a.ports, a.verify, a.pace, a.log, a.count, a.quiet,
+                           QCoreApplication::applicationVersion()});
+    }
+    return a.command == "ports" ? ListPortsCommand() : Transfer(a);
 }

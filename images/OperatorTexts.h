@@ -95,7 +95,15 @@ inline constexpr std::string_view HelpPace = "темп: standard (как в пр
 inline constexpr std::string_view HelpQuiet = "не показывать ход работы";
 inline constexpr std::string_view HelpCommand = "ports, read, write или compare";
 inline constexpr std::string_view HelpFile = "файл программы .bin";
+inline constexpr std::string_view HelpLog =
+    "дописывать запись о каждом приборе в файл (JSON Lines)";
+inline constexpr std::string_view HelpCount = "станция: закончить после стольких приборов";
 inline constexpr std::string_view Interrupted = "Прервано";
+inline constexpr std::string_view StationLineLost = "Нет связи с портом";
+inline constexpr std::string_view StationStopped = "Остановлен";
+inline constexpr std::string_view StationDoneCount = "записано";
+inline constexpr std::string_view StationFailedCount = "ошибок";
+inline constexpr std::string_view StationTotal = "Итого";
 inline constexpr std::string_view CompareFileByte = "файл";
 inline constexpr std::string_view CompareDeviceByte = "прибор";
 inline constexpr std::string_view ProgressSector = "сектор";

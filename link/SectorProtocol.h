@@ -45,6 +45,8 @@ public:
 
     std::array<std::uint8_t, wire::PacketLength> SectorPacket{};
     std::string LastReply;
+    // How many sectors have needed their second attempt, for the record of a run.
+    int SectorsRetried = 0;
 
     ProgramImages& images() { return images_; }
     SerialLine& line() { return line_; }

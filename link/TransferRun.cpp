@@ -16,6 +16,7 @@ int ReadWithRetry(SectorProtocol& protocol, int s, std::span<std::uint8_t, Secto
     if (protocol.ReadSectorInto(s, dest) == 0) {
         return 0;
     }
+    ++protocol.SectorsRetried;
     protocol.DrainReceiveQueue();
     return protocol.ReadSectorInto(s, dest);
 }
@@ -24,6 +25,7 @@ int WriteWithRetry(SectorProtocol& protocol, int s) {
     if (protocol.WriteSector(s) == 0) {
         return 0;
     }
+    ++protocol.SectorsRetried;
     return protocol.WriteSector(s);
 }
 

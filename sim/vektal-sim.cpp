@@ -8,6 +8,7 @@
 #include "images/ProgramFile.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <fstream>
@@ -31,6 +32,7 @@ struct Options {
     std::string link;
     bool linkGiven = false;
     bool powerOnEnter = false;
+    int repeatAfterMs = -1; // announce again this long after a run, for benches
     bool pace = true;
     double latencyMs = 1.0;
     std::vector<sim::FaultRule> faults;
@@ -40,13 +42,16 @@ void Usage(std::ostream& out) {
     out << "usage: vektal-sim [options]\n"
            "  --memory FILE     start with this program (.bin) instead of an erased memory\n"
            "  --save FILE       write the memory (131072 bytes) to FILE on exit\n"
-           "  --link PATH       make a symbolic link to the device at PATH\n"
+           "  --link PATH       make a symbolic link to the device at PATH; a NAME without\n"
+           "                    a slash goes where the tools list it among the ports\n"
            "                    (default: "
         << (SimulatedPortsFolder() / "vektal-sim").string()
-        << ", which the tools list among the ports; --link - for none)\n"
+        << "; --link - for none)\n"
            "  --power-on open   send \"!\" by itself each time a program opens the port (default)\n"
            "  --power-on enter  send \"!\" each time Enter is pressed (a line typed\n"
            "                    before Enter is sent instead)\n"
+           "  --repeat-after MS announce again MS after a run has ended, as a bench\n"
+           "                    where the next unit is plugged in\n"
            "  --latency MS      how soon the instrument begins to answer (default 1)\n"
            "  --no-pace         send replies at once instead of at 57600 baud\n"
            "  --fault F         misbehave; F is NAME[@SECTOR][xTIMES], NAME one of\n"
@@ -77,6 +82,8 @@ bool Parse(int argc, char** argv, Options& o) {
         } else if (a == "--power-on" &&
                    (std::strcmp(v, "open") == 0 || std::strcmp(v, "enter") == 0)) {
             o.powerOnEnter = std::strcmp(v, "enter") == 0;
+        } else if (a == "--repeat-after") {
+            o.repeatAfterMs = std::atoi(v);
         } else if (a == "--latency") {
             o.latencyMs = std::atof(v);
         } else if (a == "--fault") {
@@ -138,12 +145,15 @@ int main(int argc, char** argv) {
                              : "Порт закрыт, прибор выключен\n");
     };
 
-    std::filesystem::path link =
-        o.linkGiven ? std::filesystem::path(o.link) : SimulatedPortsFolder() / "vektal-sim";
+    // A name alone goes into the folder where the tools look.
+    const bool listed = !o.linkGiven || o.link.find('/') == std::string::npos;
+    std::filesystem::path link = !o.linkGiven ? SimulatedPortsFolder() / "vektal-sim"
+                                 : listed     ? SimulatedPortsFolder() / o.link
+                                              : std::filesystem::path(o.link);
     std::error_code ec;
     if (o.link != "-") {
         std::filesystem::create_directories(link.parent_path(), ec);
-        if (!o.linkGiven) { // the tools list only a folder that nobody else may write
+        if (listed) { // the tools list only a folder that nobody else may write
             std::filesystem::permissions(link.parent_path(), std::filesystem::perms::owner_all, ec);
         }
         std::filesystem::remove(link, ec);
@@ -157,6 +167,24 @@ int main(int argc, char** argv) {
         link.clear();
     }
 
+    // A bench announces the next unit once the last run has been quiet for a while.
+    using Clock = std::chrono::steady_clock;
+    std::atomic<Clock::rep> lastPacket{0};
+    std::atomic<bool> packetsSinceAnnounce{false};
+    pty.onPacket = [&](char, int) {
+        lastPacket = Clock::now().time_since_epoch().count();
+        packetsSinceAnnounce = true;
+    };
+    auto announceAgainIfDue = [&] {
+        const auto quiet = Clock::now() - Clock::time_point(Clock::duration(lastPacket.load()));
+        if (o.repeatAfterMs >= 0 && packetsSinceAnnounce &&
+            quiet >= std::chrono::milliseconds(o.repeatAfterMs)) {
+            packetsSinceAnnounce = false;
+            pty.PowerOn();
+            std::cerr << "Прибор включен\n";
+        }
+    };
+
     std::cout << pty.DevicePath() << std::endl;
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
@@ -167,8 +195,10 @@ int main(int argc, char** argv) {
     constexpr std::size_t LongestLine = 64;
     std::string line;
     while (!stopRequested) {
+        announceAgainIfDue();
         pollfd in{STDIN_FILENO, POLLIN, 0};
-        const int ready = o.powerOnEnter ? ::poll(&in, 1, 100) : (::usleep(100'000), 0);
+        const int pollMs = o.repeatAfterMs >= 0 ? 10 : 100;
+        const int ready = o.powerOnEnter ? ::poll(&in, 1, pollMs) : (::usleep(pollMs * 1000), 0);
         if (ready <= 0) {
             continue;
         }

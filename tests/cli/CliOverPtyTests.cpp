@@ -2,6 +2,11 @@
 
 #include "Process.h"
 
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -88,7 +93,9 @@ TEST_F(CliTest, WriteReadBackAndCompare) {
     EXPECT_EQ(w.out, "Данные записаны\n");
     EXPECT_NE(w.err.find("Поиск прибора..."), std::string::npos);
 
-    Finished r = Cli(Fast("read", dir_ / "back\xfe.bin"));
+    auto logged = Fast("read", dir_ / "back\xfe.bin");
+    logged.insert(logged.end(), {"--log", (dir_ / "record.jsonl").string()});
+    Finished r = Cli(logged);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Данные считаны\n");
     const auto back = Read(dir_ / "back\xfe.bin");
@@ -97,6 +104,22 @@ TEST_F(CliTest, WriteReadBackAndCompare) {
     EXPECT_TRUE(std::equal(sent.begin(), sent.end(), back.begin()));
     EXPECT_TRUE(std::all_of(back.begin() + 1024, back.end(), [](auto b) { return b == 0xFF; }));
     EXPECT_NE(r.err.find("сектор 512/512"), std::string::npos) << "plain progress lines";
+    {
+        std::ifstream in(dir_ / "record.jsonl");
+        std::string line;
+        ASSERT_TRUE(std::getline(in, line));
+        const QJsonObject record =
+            QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+        EXPECT_EQ(record.value("command").toString(), "read");
+        EXPECT_EQ(record.value("outcome").toString(), "done");
+        EXPECT_EQ(record.value("sectors").toInt(), 512);
+        EXPECT_EQ(record.value("size").toInt(), 131072);
+        EXPECT_EQ(
+            record.value("sha256").toString().toLatin1(),
+            QCryptographicHash::hash(QByteArray(reinterpret_cast<const char*>(back.data()), 131072),
+                                     QCryptographicHash::Sha256)
+                .toHex());
+    }
 
     Finished same = Cli(Fast("compare", program));
     EXPECT_EQ(same.status, 0);
