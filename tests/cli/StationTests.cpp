@@ -230,4 +230,22 @@ TEST_F(StationTest, NothingIsWrittenWhenAPortCannotBeOpened) {
     EXPECT_EQ(missing.err.rfind("Не могу считать файл", 0), 0u) << missing.err;
 }
 
+TEST_F(StationTest, TerminalShowsALinePerPortRedrawnInPlace) {
+    MakeProgram(512);
+    AddInstrument();
+    std::vector<std::string> argv{VEKTAL_CLI_PATH, "station",  "write",   program_.string(),
+                                  "--pace",        "fast",     "--count", "1",
+                                  "--port",        devices_[0]};
+    Process station(argv, true);
+    std::this_thread::sleep_for(300ms);
+    sims_[0]->Type("\n");
+    const Finished f = station.Wait(20s);
+    EXPECT_EQ(f.status, 0) << f.err;
+    EXPECT_NE(f.err.find("\x1b[1A"), std::string::npos) << "the line is redrawn in place";
+    EXPECT_NE(f.err.find(devices_[0] + "  Данные записаны  записано 1, ошибок 0"),
+              std::string::npos)
+        << f.err;
+    EXPECT_NE(f.err.find("Итого: записано 1, ошибок 0"), std::string::npos);
+}
+
 } // namespace
