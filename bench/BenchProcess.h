@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -11,6 +13,14 @@
 #include <vector>
 
 namespace bench {
+
+// The 131072-byte program both benchmarks write, different in every sector.
+inline void WriteBenchProgram(const std::filesystem::path& path) {
+    std::ofstream out(path, std::ios::binary);
+    for (int i = 0; i < 131072; ++i) {
+        out.put(static_cast<char>(i * 7 + i / 256));
+    }
+}
 
 inline pid_t Spawn(const std::vector<std::string>& argv, int stdoutFd) {
     const pid_t pid = fork();

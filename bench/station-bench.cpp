@@ -28,12 +28,7 @@ int main(int argc, char** argv) {
         fs::temp_directory_path() / ("vektal-station-" + std::to_string(getpid()));
     fs::create_directories(work);
     const fs::path program = work / "program.bin";
-    {
-        std::ofstream out(program, std::ios::binary);
-        for (int i = 0; i < 131072; ++i) {
-            out.put(static_cast<char>(i * 7 + i / 256));
-        }
-    }
+    WriteBenchProgram(program);
 
     std::printf("| instruments | wall s | / one alone | CPU share | CPU share per instrument |\n");
     std::printf("|---|---|---|---|---|\n");

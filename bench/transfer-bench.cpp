@@ -38,12 +38,7 @@ int main(int argc, char** argv) {
     const fs::path work = fs::temp_directory_path() / ("vektal-bench-" + std::to_string(getpid()));
     fs::create_directories(work);
     const fs::path program = work / "program.bin";
-    {
-        std::ofstream out(program, std::ios::binary);
-        for (int i = 0; i < 131072; ++i) {
-            out.put(static_cast<char>(i * 7 + i / 256));
-        }
-    }
+    WriteBenchProgram(program);
 
     // The simulator answers at once (no added latency) and paces its bytes at the line's speed.
     const fs::path link = work / "instrument";

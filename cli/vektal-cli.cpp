@@ -21,7 +21,6 @@
 #include "link/TransferRun.h"
 #include "qt/FileSaving.h"
 #include "qt/PortList.h"
-#include "qt/QtEventPump.h"
 #include "qt/QtSerialLine.h"
 #include "qt/QtText.h"
 #include "qt/Translation.h"
@@ -34,10 +33,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <limits>
 #include <optional>
 #include <string>
-#include <thread>
 
 namespace {
 
