@@ -1,9 +1,13 @@
 #include "CliLink.h"
 
+#include "images/OperatorTexts.h"
+#include "images/ProgramFile.h"
+
 #include <QCoreApplication>
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <thread>
 
@@ -86,4 +90,15 @@ bool OpenAndPurge(QtSerialLine& line, const QString& device) {
         line.Close();
         return false;
     }
+}
+
+bool LoadOrSay(ProgramImages& images, const std::filesystem::path& file) {
+    const LoadOutcome outcome = LoadProgramFile(images, file).outcome;
+    if (outcome == LoadOutcome::Loaded) {
+        return true;
+    }
+    const auto& message =
+        outcome == LoadOutcome::TooLarge ? texts::FileTooLarge : texts::CannotReadFile;
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(message.text.size()), message.text.data());
+    return false;
 }

@@ -8,6 +8,7 @@
 #include "qt/QtEventPump.h"
 #include "qt/QtSerialLine.h"
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 
@@ -36,6 +37,9 @@ private:
 // The instrument announces itself with "!": waits for it for ever or until the
 // time limit. A burst is judged whole, once the line has fallen silent.
 bool AwaitHandshake(SerialLine& line, EventPump& pump, std::optional<double> timeoutSeconds);
+
+// Loads the program file; says on standard error why it cannot.
+bool LoadOrSay(ProgramImages& images, const std::filesystem::path& file);
 
 // Opens the port and throws away what was waiting in the device from before,
 // so that an old "!" cannot start the run.

@@ -1,9 +1,21 @@
 #include "RunRecord.h"
 
+#include "qt/NativePath.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+RunRecord RecordOf(const QString& port, const QString& command, const std::filesystem::path& file,
+                   bool verify) {
+    RunRecord record;
+    record.port = port;
+    record.command = command;
+    record.file = FullPath(file);
+    record.verify = verify;
+    return record;
+}
 
 QString OutcomeName(RunOutcome outcome) {
     switch (outcome) {
@@ -28,11 +40,7 @@ QByteArray Sha256Hex(std::span<const std::uint8_t> bytes) {
 QString FullPath(const std::filesystem::path& file) {
     std::error_code ec;
     const auto full = std::filesystem::absolute(file, ec);
-#ifdef _WIN32
-    return QString::fromStdWString((ec ? file : full).native());
-#else
-    return QFile::decodeName(QByteArray::fromStdString((ec ? file : full).native()));
-#endif
+    return ToQString(ec ? file : full);
 }
 
 QByteArray ToJsonLine(const RunRecord& r, const QString& toolVersion) {

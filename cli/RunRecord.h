@@ -33,6 +33,10 @@ struct RunRecord {
     double seconds = 0;
 };
 
+// A record with what the command line says of a run; the rest is filled as it goes.
+RunRecord RecordOf(const QString& port, const QString& command, const std::filesystem::path& file,
+                   bool verify);
+
 // The outcome's name in a record.
 QString OutcomeName(RunOutcome outcome);
 QByteArray Sha256Hex(std::span<const std::uint8_t> bytes);

@@ -162,14 +162,10 @@ private:
 };
 
 RunRecord Station::WriteOne(std::size_t index, SectorProtocol& protocol, QtSerialLine& line) {
-    RunRecord record;
+    RunRecord record = RecordOf(status_[index].name, QStringLiteral("write"), a_.file, a_.verify);
     record.started = QDateTime::currentDateTimeUtc();
-    record.port = status_[index].name;
-    record.command = QStringLiteral("write");
-    record.file = FullPath(a_.file);
-    record.sha256 = sha256_;
+    record.sha256 = sha256_; // the same file for every instrument: hashed once
     record.size = static_cast<qint64>(images_.ProgramSize);
-    record.verify = a_.verify;
     const auto start = std::chrono::steady_clock::now();
 
     PortView shown(mutex_, status_[index]);
@@ -405,14 +401,7 @@ int Station::Run() {
 
 int RunStation(const StationArguments& a) {
     ProgramImages images;
-    switch (LoadProgramFile(images, a.file).outcome) {
-    case LoadOutcome::Loaded:
-        break;
-    case LoadOutcome::TooLarge:
-        std::fprintf(stderr, "%s\n", S(texts::FileTooLarge.text).c_str());
-        return 2;
-    case LoadOutcome::CannotRead:
-        std::fprintf(stderr, "%s\n", S(texts::CannotReadFile.text).c_str());
+    if (!LoadOrSay(images, a.file)) {
         return 2;
     }
     const QByteArray sha = Sha256Hex({images.FileImage.data(), images.ProgramSize});

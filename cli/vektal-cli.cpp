@@ -20,6 +20,7 @@
 #include "images/ProgramFile.h"
 #include "link/TransferRun.h"
 #include "qt/FileSaving.h"
+#include "qt/NativePath.h"
 #include "qt/PortList.h"
 #include "qt/QtSerialLine.h"
 #include "qt/QtText.h"
@@ -79,28 +80,30 @@ int Usage(const QString& problem) {
     return ExitUsage;
 }
 
-// Reads the command line; on a mistake, says what it is.
 // The file as the user named it. On Linux Qt's decoding of the command line
 // loses the bytes of a name that is not valid UTF-8, so the name is taken
 // from argv as it stands.
-std::filesystem::path FileAsGiven(const QString& decoded, int argc, char** argv) {
+// valueOptions are those whose next argument is their value, not the file.
+std::filesystem::path FileAsGiven(const QString& decoded, const QStringList& valueOptions, int argc,
+                                  char** argv) {
 #ifdef Q_OS_WIN
+    Q_UNUSED(valueOptions);
     Q_UNUSED(argc);
     Q_UNUSED(argv);
-    return std::filesystem::path(decoded.toStdWString());
+    return ToPath(decoded);
 #else
     for (int i = argc - 1; i >= 1; --i) {
-        const std::string_view before = argv[i - 1];
-        if (QString::fromLocal8Bit(argv[i]) == decoded && before != "--port" &&
-            before != "--timeout" && before != "--pace" && before != "--log" &&
-            before != "--count") {
+        const QString before = QString::fromLocal8Bit(argv[i - 1]);
+        if (QString::fromLocal8Bit(argv[i]) == decoded &&
+            !(before.startsWith(QStringLiteral("--")) && valueOptions.contains(before.mid(2)))) {
             return std::filesystem::path(argv[i]);
         }
     }
-    return std::filesystem::path(QFile::encodeName(decoded).toStdString());
+    return ToPath(decoded);
 #endif
 }
 
+// Reads the command line; on a mistake, says what it is.
 std::optional<Arguments> Parse(QCommandLineParser& parser, int argc, char** argv,
                                QString* problem) {
     const QStringList args = QCoreApplication::arguments();
@@ -158,7 +161,11 @@ std::optional<Arguments> Parse(QCommandLineParser& parser, int argc, char** argv
         return std::nullopt;
     }
     if (positional.size() == fileAt + 1) {
-        a.file = FileAsGiven(positional[fileAt], argc, argv);
+        QStringList valueOptions;
+        for (const QCommandLineOption& o : {port, timeout, pace, log, count}) {
+            valueOptions += o.names();
+        }
+        a.file = FileAsGiven(positional[fileAt], valueOptions, argc, argv);
     }
     a.ports = parser.values(port);
     if (a.ports.size() > 1 && !station) {
@@ -167,7 +174,7 @@ std::optional<Arguments> Parse(QCommandLineParser& parser, int argc, char** argv
     }
     a.port = parser.value(port);
     if (parser.isSet(log)) {
-        a.log = std::filesystem::path(QFile::encodeName(parser.value(log)).toStdString());
+        a.log = ToPath(parser.value(log));
     }
     if (parser.isSet(count)) {
         bool ok = false;
@@ -209,20 +216,6 @@ int ListPortsCommand() {
                     qPrintable(p.description));
     }
     return ExitDone;
-}
-
-int Load(ProgramImages& images, const std::filesystem::path& file) {
-    switch (LoadProgramFile(images, file).outcome) {
-    case LoadOutcome::Loaded:
-        return ExitDone;
-    case LoadOutcome::TooLarge:
-        Say(stderr, texts::FileTooLarge.text);
-        return ExitUsage;
-    case LoadOutcome::CannotRead:
-        break;
-    }
-    Say(stderr, texts::CannotReadFile.text);
-    return ExitUsage;
 }
 
 // Says how the run ended and gives its exit status; the record learns what
@@ -267,8 +260,8 @@ int Report(const Arguments& a, ProgramImages& images, RunOutcome outcome, RunRec
 int Transfer(const Arguments& a) {
     ProgramImages images;
     if (a.command != "read") {
-        if (const int status = Load(images, a.file); status != ExitDone) {
-            return status;
+        if (!LoadOrSay(images, a.file)) {
+            return ExitUsage;
         }
     } else if (!CanSaveTo(a.file)) {
         Say(stderr, texts::CannotSaveFile.text); // said now, not after the whole read
@@ -292,11 +285,7 @@ int Transfer(const Arguments& a) {
     protocol.SetPace(a.pace);
     CliView shown(stderr, ErrorIsTerminal(), a.quiet);
     TallyView view(shown);
-    RunRecord record;
-    record.port = a.port;
-    record.command = QString::fromStdString(a.command);
-    record.file = FullPath(a.file);
-    record.verify = a.verify;
+    RunRecord record = RecordOf(a.port, QString::fromStdString(a.command), a.file, a.verify);
     if (a.command != "read") {
         record.sha256 = Sha256Hex({images.FileImage.data(), images.ProgramSize});
         record.size = static_cast<qint64>(images.ProgramSize);

@@ -1,5 +1,7 @@
 #include "FileSaving.h"
 
+#include "NativePath.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -17,28 +19,6 @@ namespace {
 // QSaveFile replaces a file through a temporary name of the target's name and
 // seven characters more, which a name near the system's 255-byte limit cannot take.
 constexpr qsizetype LongestNameWithRoom = 255 - 7;
-
-QString ToQString(const fs::path& path) {
-#ifdef Q_OS_WIN
-    return QString::fromStdWString(path.native());
-#else
-    return QFile::decodeName(QByteArray::fromStdString(path.native()));
-#endif
-}
-
-fs::path ToPath(const QString& path) {
-#ifdef Q_OS_WIN
-    return fs::path(path.toStdWString());
-#else
-    return fs::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
-// Whether Qt's spelling of the name leads to the same file: on Linux a name
-// need not be valid UTF-8, and Qt cannot spell such a one.
-bool QtCanName(const fs::path& path) {
-    return ToPath(ToQString(path)) == path;
-}
 
 bool WriteAndCommit(const QString& path, std::span<const std::uint8_t> bytes) {
     QSaveFile file(path);

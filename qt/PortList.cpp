@@ -1,9 +1,10 @@
 #include "PortList.h"
 
+#include "NativePath.h"
 #include "PortNames.h"
 #include "QtText.h"
 
-#include "images/ProgramFile.h"
+#include "images/OperatorTexts.h"
 #include "sim/SimulatedPorts.h"
 
 #include <QDir>
@@ -69,7 +70,7 @@ QList<PortEntry> ListPorts() {
             ports.append({info.portName(), device, Describe(info)});
         }
     }
-    const QString folder = QString::fromStdString(PathToUtf8(SimulatedPortsFolder()));
+    const QString folder = ToQString(SimulatedPortsFolder());
     if (!UsersOwn(folder, true)) {
         return ports;
     }

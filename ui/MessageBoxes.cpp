@@ -26,6 +26,10 @@ QString DefaultErrorText(const QString& message) {
 
 namespace {
 
+// How much wider than its caption's text a message box is at least: room for
+// the title bar's icon and buttons.
+constexpr int CaptionRoom = 120;
+
 QMessageBox::Icon IconOf(texts::MessageIcon icon) {
     switch (icon) {
     case texts::MessageIcon::Error:

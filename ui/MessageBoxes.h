@@ -19,9 +19,6 @@ QString ApplicationTitle(const QString& executablePath);
 // already ends in a character that sorts at or before ".".
 QString DefaultErrorText(const QString& message);
 
-// How much wider than its caption's text a message box is at least.
-inline constexpr int CaptionRoom = 120;
-
 void ShowDefaultError(QWidget* parent, const QString& message);
 void ShowMessage(QWidget* parent, const texts::OperatorMessage& message);
 void ShowMessage(QWidget* parent, const ShownMessage& message);
